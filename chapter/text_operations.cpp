@@ -1,0 +1,185 @@
+#include "chapter/text_operations.h"
+
+#include <algorithm>
+#include <iterator>
+#include <cstddef>
+#include <limits>
+
+namespace novel {
+namespace {
+
+bool is_lead_byte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+bool is_trail_byte(unsigned char byte) {
+    return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFE);
+}
+
+// Walks character boundaries from the front of a GBK text, so that a search
+// can tell whether a candidate offset starts a character. Offsets only grow.
+class CharacterBoundaries {
+public:
+    explicit CharacterBoundaries(std::string_view text) : text_(text) {}
+
+    // Moves to the first boundary at or after offset and returns it.
+    std::size_t advance_to(std::size_t offset) {
+        while (position_ < offset) {
+            position_ += character_size_at(position_);
+        }
+        return position_;
+    }
+
+private:
+    std::size_t character_size_at(std::size_t offset) const {
+        const auto lead = static_cast<unsigned char>(text_[offset]);
+        if (is_lead_byte(lead) && offset + 1 < text_.size() &&
+            is_trail_byte(static_cast<unsigned char>(text_[offset + 1]))) {
+            return 2;
+        }
+        return 1;
+    }
+
+    std::string_view text_;
+    std::size_t position_ = 0;
+};
+
+char fold_ascii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string folded_copy(std::string_view text) {
+    std::string folded(text);
+    std::transform(folded.begin(), folded.end(), folded.begin(), fold_ascii);
+    return folded;
+}
+
+// Finds needle occurrences that begin on character boundaries, in order.
+// Folding ASCII letters maps trail bytes to trail bytes and never creates a
+// lead byte, so boundaries found on the folded text hold for the original.
+class OccurrenceScanner {
+public:
+    OccurrenceScanner(std::string_view text, std::string_view needle, bool ignore_case)
+        : folded_text_(ignore_case ? folded_copy(text) : std::string()),
+          folded_needle_(ignore_case ? folded_copy(needle) : std::string()),
+          haystack_(ignore_case ? std::string_view(folded_text_) : text),
+          needle_(ignore_case ? std::string_view(folded_needle_) : needle),
+          boundaries_(haystack_) {}
+
+    // The first occurrence at or after offset, or npos.
+    std::size_t next(std::size_t offset) {
+        if (needle_.empty()) return std::string_view::npos;
+        while (offset <= haystack_.size()) {
+            const std::size_t candidate = haystack_.find(needle_, offset);
+            if (candidate == std::string_view::npos) return candidate;
+            const std::size_t boundary = boundaries_.advance_to(candidate);
+            if (boundary == candidate) return candidate;
+            offset = boundary;  // the candidate began inside a character
+        }
+        return std::string_view::npos;
+    }
+
+private:
+    std::string folded_text_;
+    std::string folded_needle_;
+    std::string_view haystack_;
+    std::string_view needle_;
+    CharacterBoundaries boundaries_;
+};
+
+int to_position(std::size_t offset) { return static_cast<int>(offset) + 1; }
+
+std::size_t clamp_count(int n, std::size_t size) {
+    if (n <= 0) return 0;
+    return std::min(static_cast<std::size_t>(n), size);
+}
+
+}  // namespace
+
+int text_length(std::string_view text) { return static_cast<int>(text.size()); }
+
+int find_text(std::string_view text, std::string_view needle, int start, bool ignore_case) {
+    const std::size_t offset = start < 1 ? 0 : static_cast<std::size_t>(start) - 1;
+    if (offset >= text.size()) return kNotFound;
+    OccurrenceScanner scanner(text, needle, ignore_case);
+    const std::size_t found = scanner.next(offset);
+    return found == std::string_view::npos ? kNotFound : to_position(found);
+}
+
+int find_text_last(std::string_view text, std::string_view needle, std::optional<int> start,
+                   bool ignore_case) {
+    const long long last_allowed = start.value_or(std::numeric_limits<int>::max());
+    if (last_allowed < 1) return kNotFound;
+    OccurrenceScanner scanner(text, needle, ignore_case);
+    int last = kNotFound;
+    for (std::size_t found = scanner.next(0); found != std::string_view::npos;
+         found = scanner.next(found + 1)) {
+        if (to_position(found) > last_allowed) break;
+        last = to_position(found);
+    }
+    return last;
+}
+
+std::string replace_text(std::string_view text, std::string_view find,
+                         std::string_view replacement, int start, std::optional<int> count,
+                         bool case_sensitive) {
+    const std::size_t first = start < 1 ? 0 : static_cast<std::size_t>(start) - 1;
+    long long remaining = count ? *count : std::numeric_limits<long long>::max();
+    if (find.empty() || first >= text.size() || remaining <= 0) return std::string(text);
+
+    OccurrenceScanner scanner(text, find, !case_sensitive);
+    std::string result;
+    result.reserve(text.size());
+    std::size_t copied_up_to = 0;
+    for (std::size_t found = scanner.next(first); found != std::string_view::npos && remaining > 0;
+         found = scanner.next(copied_up_to), --remaining) {
+        result.append(text.substr(copied_up_to, found - copied_up_to));
+        result.append(replacement);
+        copied_up_to = found + find.size();
+    }
+    result.append(text.substr(copied_up_to));
+    return result;
+}
+
+std::string left_text(std::string_view text, int n) {
+    return std::string(text.substr(0, clamp_count(n, text.size())));
+}
+
+std::string right_text(std::string_view text, int n) {
+    const std::size_t size = clamp_count(n, text.size());
+    return std::string(text.substr(text.size() - size));
+}
+
+std::string mid_text(std::string_view text, int start, int n) {
+    const std::size_t offset = start < 1 ? 0 : static_cast<std::size_t>(start) - 1;
+    if (offset >= text.size()) return {};
+    return std::string(text.substr(offset, clamp_count(n, text.size() - offset)));
+}
+
+std::vector<std::string> split_text(std::string_view text, std::string_view separator) {
+    std::vector<std::string> pieces;
+    OccurrenceScanner scanner(text, separator, false);
+    std::size_t piece_start = 0;
+    for (std::size_t found = scanner.next(0); found != std::string_view::npos;
+         found = scanner.next(piece_start)) {
+        pieces.emplace_back(text.substr(piece_start, found - piece_start));
+        piece_start = found + separator.size();
+    }
+    pieces.emplace_back(text.substr(piece_start));
+    return pieces;
+}
+
+namespace {
+bool is_space(char c) { return c == ' ' || c == '\t'; }
+}  // namespace
+
+std::string trim_text(std::string_view text) {
+    const auto first = std::find_if_not(text.begin(), text.end(), is_space);
+    const auto last = std::find_if_not(text.rbegin(), text.rend(), is_space).base();
+    return first < last ? std::string(first, last) : std::string();
+}
+
+std::string remove_spaces(std::string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    std::copy_if(text.begin(), text.end(), std::back_inserter(result),
+                 [](char c) { return !is_space(c); });
+    return result;
+}
+
+}  // namespace novel

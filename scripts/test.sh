@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Sets up the machine, then builds and runs every test: the normal build, the
+# core alone without the windows, and the whole suite under the sanitizers.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+run_suite() {
+  local dir=$1
+  shift
+  echo "=== ${dir}"
+  bash scripts/build.sh "$dir" "$@"
+  ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" --timeout 300
+}
+
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite build-core -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNOVEL_BUILD_GUI=OFF \
+  -DNOVEL_BUILD_BENCHMARKS=OFF
+run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DNOVEL_SANITIZE=ON \
+  -DNOVEL_BUILD_BENCHMARKS=OFF
