@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-for benchmark in build/bench/bench_*; do
+for benchmark in build/bench/*/bench_*; do
   [ -x "$benchmark" ] || continue
   echo "=== ${benchmark##*/}"
   "$benchmark"

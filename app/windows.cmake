@@ -1,0 +1,1 @@
+// Qt windows: filled in by the windows work.

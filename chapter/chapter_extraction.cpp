@@ -1,0 +1,1 @@
+#include "chapter/chapter_extraction.h"

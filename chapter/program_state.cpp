@@ -1,0 +1,1 @@
+#include "chapter/program_state.h"

@@ -1,0 +1,1 @@
+// program directory and output file access

@@ -1,0 +1,1 @@
+#include "regex/regex_object.h"

@@ -1,0 +1,1 @@
+# Tests of the Qt windows: filled in by the windows work.
