@@ -1,1 +1,1 @@
-// Qt windows: filled in by the windows work.
+# The Qt windows: filled in by the windows work.
