@@ -4,7 +4,10 @@ add_library(project_options INTERFACE)
 target_compile_features(project_options INTERFACE cxx_std_20)
 set(CMAKE_CXX_EXTENSIONS OFF)
 target_compile_options(project_options INTERFACE
-  -Wall -Wextra -Wpedantic -Wold-style-cast -Wnon-virtual-dtor -Wshadow)
+  -Wall -Wextra -Wpedantic -Wold-style-cast -Wnon-virtual-dtor -Wshadow
+  # Options structs are filled with designated initializers that name only
+  # what they set; the members they leave out have defaults on purpose.
+  -Wno-missing-field-initializers)
 if(NOVEL_WARNINGS_AS_ERRORS)
   target_compile_options(project_options INTERFACE -Werror)
 endif()
