@@ -2,6 +2,80 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+
+using namespace std::string_view_literals;
 using namespace novel;
 
-TEST(Gbk, RoundTrips) { EXPECT_EQ(utf16_to_gbk(gbk_to_utf16("\xc4\xe3" "a")), "\xc4\xe3" "a"); }
+TEST(GbkDecoding, DecodesAsciiAndDoubleByteCharacters) {
+    EXPECT_EQ(gbk_to_utf16(""), u"");
+    EXPECT_EQ(gbk_to_utf16("a\0b"sv), u"a\0b"sv);
+    EXPECT_EQ(gbk_to_utf16("\xd6\xd0\xce\xc4"), u"中文");
+    EXPECT_EQ(gbk_to_utf16("\xb2\x62r"), u"瞓r");
+    EXPECT_EQ(gbk_to_utf16("\x80"), u"\u20ac");  // the euro sign of code page 936
+}
+
+TEST(GbkDecoding, EachByteThatStartsNoCharacterBecomesOneReplacementUnit) {
+    EXPECT_EQ(gbk_to_utf16("\xff"), u"\ufffd");
+    EXPECT_EQ(gbk_to_utf16("a\xd6"), u"a\ufffd");           // lead byte at the end
+    EXPECT_EQ(gbk_to_utf16("\xd6 x"), u"\ufffd x");         // no trail byte behind it
+    EXPECT_EQ(gbk_to_utf16("\xd6\x7f"), u"\ufffd\x7f");     // 0x7F is never a trail byte
+    EXPECT_EQ(gbk_to_utf16("\xff\xd6\xd0"), u"\ufffd中");
+}
+
+TEST(GbkEncoding, UnmappableCharactersBecomeQuestionMarks) {
+    EXPECT_EQ(utf16_to_gbk(u"中文a"), "\xd6\xd0\xce\xc4" "a");
+    EXPECT_EQ(utf16_to_gbk(u"\u0e01"), "?");               // Thai has no GBK code
+    EXPECT_EQ(utf16_to_gbk(u"x\U0001F600y"), "x?y");        // one "?" for a surrogate pair
+    EXPECT_EQ(utf16_to_gbk(u"\xd800" "a"), "?a");            // lone high surrogate
+    EXPECT_EQ(utf16_to_gbk(u"\xdc00"), "?");                 // lone low surrogate
+    EXPECT_EQ(utf16_to_gbk(u"\ufffd"), "?");
+    EXPECT_EQ(utf16_to_gbk(u"\u20ac"), "\x80");
+    EXPECT_EQ(utf16_to_gbk(u"\0"sv), "\0"sv);
+}
+
+TEST(GbkRoundTrip, EveryDoubleByteCharacterComesBackByteForByte) {
+    int characters = 0;
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+            if (trail == 0x7F) continue;
+            const std::string bytes{static_cast<char>(lead), static_cast<char>(trail)};
+            const std::u16string decoded = gbk_to_utf16(bytes);
+            if (decoded.size() != 1) continue;  // not a character of the code page
+            ++characters;
+            ASSERT_EQ(utf16_to_gbk(decoded), bytes) << std::hex << lead << ' ' << trail;
+        }
+    }
+    EXPECT_GT(characters, 21000);  // GBK holds some 21,886 double-byte characters
+}
+
+TEST(DecodedGbk, MapsEveryUnitBackToTheByteWhereItsCharacterStarts) {
+    const DecodedGbk decoded("a\xd6\xd0\xff" "b");
+    ASSERT_EQ(decoded.utf16(), u"a中\ufffdb");
+    EXPECT_EQ(decoded.byte_offset(0), 0u);
+    EXPECT_EQ(decoded.byte_offset(1), 1u);
+    EXPECT_EQ(decoded.byte_offset(2), 3u);
+    EXPECT_EQ(decoded.byte_offset(3), 4u);
+    EXPECT_EQ(decoded.byte_offset(4), 5u);
+    EXPECT_EQ(decoded.byte_offset(99), 5u);
+    EXPECT_EQ(DecodedGbk("").byte_offset(0), 0u);
+}
+
+TEST(GbkRandomised, DecodingAgreesWithTheOffsetMapAndValidTextRoundTrips) {
+    std::mt19937 random(936);
+    for (int round = 0; round < 5000; ++round) {
+        std::string bytes(random() % 40, ' ');
+        for (char& c : bytes) c = static_cast<char>(random() % 256);
+        const DecodedGbk decoded(bytes);
+        ASSERT_EQ(decoded.utf16(), gbk_to_utf16(bytes));
+        ASSERT_LE(decoded.utf16().size(), bytes.size());
+        for (std::size_t unit = 1; unit <= decoded.utf16().size(); ++unit) {
+            ASSERT_LT(decoded.byte_offset(unit - 1), decoded.byte_offset(unit));
+        }
+        const std::string reencoded = utf16_to_gbk(decoded.utf16());
+        if (decoded.utf16().find(u'\ufffd') == std::u16string::npos) {
+            ASSERT_EQ(reencoded, bytes);
+        }
+    }
+}
