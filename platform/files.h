@@ -1,0 +1,46 @@
+#pragma once
+// The few file operations the program needs: where the program lives, and
+// writing, appending and reading whole files. Paths are file-system names
+// (UTF-8 on Linux); contents are bytes as they are. Every failure comes back
+// with the system's reason instead of being dropped.
+
+#include <string>
+#include <string_view>
+
+namespace novel {
+
+// The outcome of a file operation; reason is the system's own wording
+// (UTF-8) when ok is false.
+struct FileResult {
+    bool ok = true;
+    std::string reason;
+};
+
+// A file's whole content, or why it could not be read.
+struct FileContent {
+    bool ok = true;
+    std::string bytes;
+    std::string reason;
+};
+
+// The directory holding the running program file (symbolic links resolved),
+// without a trailing slash; in path, or the reason it could not be found.
+struct ProgramDirectory {
+    bool ok = true;
+    std::string path;
+    std::string reason;
+};
+
+[[nodiscard]] ProgramDirectory program_directory();
+
+// Creates the file or replaces its whole content with exactly bytes.
+[[nodiscard]] FileResult write_file(const std::string& path, std::string_view bytes);
+
+// Appends bytes to an existing file. A file that has gone missing is an error,
+// not a new file: the caller relies on what the file already holds. When the
+// write fails part way the file is cut back to its old length.
+[[nodiscard]] FileResult append_file(const std::string& path, std::string_view bytes);
+
+[[nodiscard]] FileContent read_file(const std::string& path);
+
+}  // namespace novel
