@@ -1,0 +1,127 @@
+#include "regex/regex_engine.h"
+
+#define PCRE2_CODE_UNIT_WIDTH 16
+#include <pcre2.h>
+
+#include "regex/pattern_translator.h"
+
+namespace novel {
+namespace {
+
+struct CodeDeleter {
+    void operator()(pcre2_code_16* code) const { pcre2_code_free_16(code); }
+};
+struct MatchDataDeleter {
+    void operator()(pcre2_match_data_16* data) const { pcre2_match_data_free_16(data); }
+};
+struct MatchContextDeleter {
+    void operator()(pcre2_match_context_16* context) const { pcre2_match_context_free_16(context); }
+};
+struct JitStackDeleter {
+    void operator()(pcre2_jit_stack_16* stack) const { pcre2_jit_stack_free_16(stack); }
+};
+using CodePtr = std::unique_ptr<pcre2_code_16, CodeDeleter>;
+using MatchDataPtr = std::unique_ptr<pcre2_match_data_16, MatchDataDeleter>;
+using MatchContextPtr = std::unique_ptr<pcre2_match_context_16, MatchContextDeleter>;
+using JitStackPtr = std::unique_ptr<pcre2_jit_stack_16, JitStackDeleter>;
+
+// The JIT's default stack (32 KB on the machine stack) runs out on long
+// subjects with nested repeats; give it room before it reports failure.
+constexpr std::size_t kJitStackStart = 32 * 1024;
+constexpr std::size_t kJitStackMax = 4 * 1024 * 1024;
+
+// Every option in one place. Without UTF, PCRE2 counts UTF-16 units and lets
+// lone surrogates through; without UCP, \d \w \s \b and case folding stay
+// ASCII, as the script syntax has them.
+std::uint32_t compile_options(const EngineOptions& options) {
+    std::uint32_t flags = PCRE2_DOLLAR_ENDONLY | PCRE2_NEVER_UTF | PCRE2_NEVER_UCP |
+                          PCRE2_NEVER_BACKSLASH_C | PCRE2_MATCH_UNSET_BACKREF;
+    if (options.ignore_case) flags |= PCRE2_CASELESS;
+    return flags;
+}
+
+PCRE2_SPTR16 code_units(std::u16string_view text) {
+    return reinterpret_cast<PCRE2_SPTR16>(text.data());
+}
+
+}  // namespace
+
+struct RegexEngine::Compiled {
+    CodePtr code;
+    bool jit = false;
+};
+
+RegexEngine::RegexEngine(std::u16string pattern, const EngineOptions& options)
+    : pattern_(std::move(pattern)), options_(options) {
+    const std::optional<TranslatedPattern> translated =
+        translate_pattern(pattern_, options_.multiline);
+    if (!translated) return;
+    int error = 0;
+    PCRE2_SIZE error_offset = 0;
+    CodePtr code(pcre2_compile_16(code_units(translated->pcre2_pattern),
+                                  translated->pcre2_pattern.size(), compile_options(options_),
+                                  &error, &error_offset, nullptr));
+    if (!code) return;
+    auto compiled = std::make_unique<Compiled>();
+    // Without JIT support pcre2_match interprets the pattern; nothing else changes.
+    compiled->jit = pcre2_jit_compile_16(code.get(), PCRE2_JIT_COMPLETE) == 0;
+    compiled->code = std::move(code);
+    compiled_ = std::move(compiled);
+}
+
+RegexEngine::~RegexEngine() = default;
+RegexEngine::RegexEngine(RegexEngine&& other) noexcept = default;
+RegexEngine& RegexEngine::operator=(RegexEngine&& other) noexcept = default;
+
+std::optional<MatchCollection> RegexEngine::execute(std::u16string_view subject) const {
+    if (!compiled_ || subject.size() >= MatchSpan::kUnset) return std::nullopt;
+    pcre2_code_16* code = compiled_->code.get();
+    const MatchDataPtr match_data(pcre2_match_data_create_from_pattern_16(code, nullptr));
+    if (!match_data) return std::nullopt;
+
+    MatchContextPtr context;
+    JitStackPtr jit_stack;
+    if (compiled_->jit) {
+        context.reset(pcre2_match_context_create_16(nullptr));
+        jit_stack.reset(pcre2_jit_stack_create_16(kJitStackStart, kJitStackMax, nullptr));
+        if (context && jit_stack)
+            pcre2_jit_stack_assign_16(context.get(), nullptr, jit_stack.get());
+    }
+
+    std::uint32_t capture_count = 0;
+    pcre2_pattern_info_16(code, PCRE2_INFO_CAPTURECOUNT, &capture_count);
+    const std::size_t spans_per_match = std::size_t{capture_count} + 1;
+
+    std::vector<MatchSpan> spans;
+    PCRE2_SIZE start = 0;
+    while (start <= subject.size()) {
+        const int result = pcre2_match_16(code, code_units(subject), subject.size(), start, 0,
+                                          match_data.get(), context.get());
+        if (result == PCRE2_ERROR_NOMATCH) break;
+        if (result <= 0) return std::nullopt;  // a limit was hit: no partial answer
+        const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer_16(match_data.get());
+        for (std::size_t group = 0; group < spans_per_match; ++group) {
+            const PCRE2_SIZE begin = ovector[2 * group];
+            const PCRE2_SIZE end = ovector[2 * group + 1];
+            if (group >= static_cast<std::size_t>(result) || begin == PCRE2_UNSET) {
+                spans.push_back(MatchSpan{});
+            } else {
+                spans.push_back(MatchSpan{.start = static_cast<std::uint32_t>(begin),
+                                          .length = static_cast<std::uint32_t>(end - begin)});
+            }
+        }
+        if (!options_.global) break;
+        // After an empty match the search moves on by one unit, never retrying in place.
+        start = ovector[1] == ovector[0] ? ovector[1] + 1 : ovector[1];
+    }
+    return MatchCollection(std::u16string(subject), capture_count, std::move(spans));
+}
+
+std::optional<std::u16string> RegexEngine::replace(std::u16string_view subject,
+                                                   std::u16string_view replacement) const {
+    std::optional<MatchCollection> matches = execute(subject);
+    if (!matches) return std::nullopt;
+    return replace_matches(*matches, replacement);
+}
+
+}  // namespace novel
