@@ -3,49 +3,69 @@
 #include <algorithm>
 #include <iterator>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace novel {
 namespace {
 
-bool is_lead_byte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+bool is_lead_byte(unsigned char byte) { return static_cast<unsigned char>(byte - 0x81) <= 0x7D; }
 bool is_trail_byte(unsigned char byte) {
-    return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFE);
+    return static_cast<unsigned char>(byte - 0x40) <= 0xBE && byte != 0x7F;
 }
 
-// Walks character boundaries from the front of a GBK text, so that a search
-// can tell whether a candidate offset starts a character. Offsets only grow.
+// Tells whether an offset of a GBK text starts a character. A byte below
+// 0x40 is neither a lead nor a trail byte, so the offset behind it always
+// starts a character: the walk restarts from there instead of from the front
+// of the text. Offsets asked about only grow, which keeps the work linear.
 class CharacterBoundaries {
 public:
-    explicit CharacterBoundaries(std::string_view text) : text_(text) {}
+    explicit CharacterBoundaries(std::string_view text)
+        : bytes_(reinterpret_cast<const unsigned char*>(text.data())), size_(text.size()) {}
 
-    // Moves to the first boundary at or after offset and returns it.
-    std::size_t advance_to(std::size_t offset) {
-        while (position_ < offset) {
-            position_ += character_size_at(position_);
+    // True when offset starts a character; otherwise the next boundary is
+    // stored in *next.
+    bool starts_character(std::size_t offset, std::size_t* next) {
+        if (offset < known_) known_ = 0;  // only reached if a caller goes backwards
+        std::size_t position = offset;
+        while (position > known_ && bytes_[position - 1] >= 0x40) --position;
+        // Branch-free step: this loop runs over long runs of Chinese text.
+        while (position < offset && position + 1 < size_) {
+            position += 1 + static_cast<std::size_t>(is_lead_byte(bytes_[position]) &
+                                                     is_trail_byte(bytes_[position + 1]));
         }
-        return position_;
+        if (position < offset) position = offset;  // a last byte stands alone
+        known_ = position;
+        *next = position;
+        return position == offset;
     }
 
 private:
-    std::size_t character_size_at(std::size_t offset) const {
-        const auto lead = static_cast<unsigned char>(text_[offset]);
-        if (is_lead_byte(lead) && offset + 1 < text_.size() &&
-            is_trail_byte(static_cast<unsigned char>(text_[offset + 1]))) {
-            return 2;
-        }
-        return 1;
-    }
-
-    std::string_view text_;
-    std::size_t position_ = 0;
+    const unsigned char* bytes_;
+    std::size_t size_;
+    std::size_t known_ = 0;  // a known character start
 };
 
-char fold_ascii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char fold_ascii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
 
+// Folds eight bytes at a time: case-blind searches fold every byte they see.
 std::string folded_copy(std::string_view text) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
     std::string folded(text);
-    std::transform(folded.begin(), folded.end(), folded.begin(), fold_ascii);
+    std::size_t index = 0;
+    for (; index + 8 <= folded.size(); index += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, folded.data() + index, 8);
+        const std::uint64_t low_seven = word & ~kHighBits;
+        const std::uint64_t at_least_a = low_seven + (0x80 - 'A') * kOnes;
+        const std::uint64_t above_z = low_seven + (0x7F - 'Z') * kOnes;
+        const std::uint64_t upper = (at_least_a ^ above_z) & ~word & kHighBits;
+        word |= upper >> 2;  // 0x80 >> 2 is the case bit 0x20
+        std::memcpy(folded.data() + index, &word, 8);
+    }
+    for (; index < folded.size(); ++index) folded[index] = fold_ascii(folded[index]);
     return folded;
 }
 
@@ -59,17 +79,20 @@ public:
           folded_needle_(ignore_case ? folded_copy(needle) : std::string()),
           haystack_(ignore_case ? std::string_view(folded_text_) : text),
           needle_(ignore_case ? std::string_view(folded_needle_) : needle),
-          boundaries_(haystack_) {}
+          boundaries_(haystack_),
+          // no trail byte is below 0x40, so such a needle always starts a character
+          needle_starts_character_(!needle_.empty() &&
+                                   static_cast<unsigned char>(needle_.front()) < 0x40) {}
 
     // The first occurrence at or after offset, or npos.
     std::size_t next(std::size_t offset) {
         if (needle_.empty()) return std::string_view::npos;
         while (offset <= haystack_.size()) {
             const std::size_t candidate = haystack_.find(needle_, offset);
-            if (candidate == std::string_view::npos) return candidate;
-            const std::size_t boundary = boundaries_.advance_to(candidate);
-            if (boundary == candidate) return candidate;
-            offset = boundary;  // the candidate began inside a character
+            if (candidate == std::string_view::npos || needle_starts_character_) return candidate;
+            std::size_t next_boundary = 0;
+            if (boundaries_.starts_character(candidate, &next_boundary)) return candidate;
+            offset = next_boundary;  // the candidate began inside a character
         }
         return std::string_view::npos;
     }
@@ -80,6 +103,7 @@ private:
     std::string_view haystack_;
     std::string_view needle_;
     CharacterBoundaries boundaries_;
+    bool needle_starts_character_;
 };
 
 int to_position(std::size_t offset) { return static_cast<int>(offset) + 1; }
