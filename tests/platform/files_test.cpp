@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class FilesTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string pattern = testing::TempDir() + "files_test_XXXXXX";
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
