@@ -16,22 +16,22 @@ using ByteData = std::string;
 // The optional parameters, in their fixed order; a null pointer or an empty
 // optional is an omitted parameter.
 struct HttpRequestOptions {
-    int method = 0;                          // index into GET POST HEAD PUT OPTIONS DELETE TRACE CONNECT
-    std::string_view post_text;              // sent when post_bytes is empty
-    std::string* cookies = nullptr;          // in/out: sent, then merged with what comes back
-    std::string* returned_cookies = nullptr; // out
-    std::string* headers = nullptr;          // in/out: completed and written back
-    std::string* returned_headers = nullptr; // out
-    std::int32_t* status = nullptr;          // out
+    int method = 0;                  // index into GET POST HEAD PUT OPTIONS DELETE TRACE CONNECT
+    std::string_view post_text;      // sent when post_bytes is empty
+    std::string* cookies = nullptr;  // in/out: sent, then merged with what comes back
+    std::string* returned_cookies = nullptr;  // out
+    std::string* headers = nullptr;           // in/out: completed and written back
+    std::string* returned_headers = nullptr;  // out
+    std::int32_t* status = nullptr;           // out
     bool no_redirect = false;
     std::string_view post_bytes;
     std::string_view proxy;
     int timeout = 0;  // seconds per phase; -1 leaves the object's, below 1 means 15
     std::string_view proxy_user;
     std::string_view proxy_password;
-    std::optional<int> proxy_auth_mode;       // omitted: 1 (Basic)
+    std::optional<int> proxy_auth_mode;  // omitted: 1 (Basic)
     HttpRequestObject* request_object = nullptr;
-    std::optional<bool> auto_merge_cookies;   // omitted: true
+    std::optional<bool> auto_merge_cookies;  // omitted: true
 };
 
 // Performs one synchronous exchange and returns the response body; never

@@ -1,0 +1,413 @@
+#include "http/request_object.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <map>
+#include <mutex>
+#include <new>
+#include <vector>
+
+namespace novel {
+namespace {
+
+// The one place where the transfer library's handles get their owners.
+struct CurlEasyDeleter {
+    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+};
+struct CurlShareDeleter {
+    void operator()(CURLSH* share) const { curl_share_cleanup(share); }
+};
+struct CurlSlistDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using CurlEasyPtr = std::unique_ptr<CURL, CurlEasyDeleter>;
+using CurlSharePtr = std::unique_ptr<CURLSH, CurlShareDeleter>;
+using CurlSlistPtr = std::unique_ptr<curl_slist, CurlSlistDeleter>;
+
+using Clock = std::chrono::steady_clock;
+
+constexpr long kMaxRedirects = 10;
+constexpr char kAllowedProtocols[] = "http,https";
+constexpr int kIgnoreAllCertificateErrors =
+    kIgnoreUnknownAuthority | kIgnoreWrongUsage | kIgnoreInvalidCommonName | kIgnoreInvalidDate;
+
+void initialise_curl_once() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// Connections, DNS answers and TLS sessions shared by every exchange of the
+// process. The program runs on one thread, but the locks cost next to nothing.
+class SharedPool {
+  public:
+    SharedPool() : share_(curl_share_init()) {
+        if (!share_) return;
+        curl_share_setopt(share_.get(), CURLSHOPT_LOCKFUNC, &SharedPool::lock);
+        curl_share_setopt(share_.get(), CURLSHOPT_UNLOCKFUNC, &SharedPool::unlock);
+        curl_share_setopt(share_.get(), CURLSHOPT_USERDATA, this);
+        for (const curl_lock_data data :
+             {CURL_LOCK_DATA_CONNECT, CURL_LOCK_DATA_DNS, CURL_LOCK_DATA_SSL_SESSION}) {
+            curl_share_setopt(share_.get(), CURLSHOPT_SHARE, data);
+        }
+    }
+    [[nodiscard]] CURLSH* get() const { return share_.get(); }
+
+  private:
+    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* pool) {
+        static_cast<SharedPool*>(pool)->locks_.at(static_cast<std::size_t>(data)).lock();
+    }
+    static void unlock(CURL*, curl_lock_data data, void* pool) {
+        static_cast<SharedPool*>(pool)->locks_.at(static_cast<std::size_t>(data)).unlock();
+    }
+
+    // Declared before the share so that they outlive its clean-up, which locks.
+    std::array<std::mutex, CURL_LOCK_DATA_LAST> locks_;
+    CurlSharePtr share_;
+};
+
+CURLSH* shared_pool() {
+    static SharedPool pool;
+    return pool.get();
+}
+
+bool has_line_break_or_nul(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+bool is_token(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return c > ' ' && c < 0x7F && c != ':' && c != '(' && c != ')' && c != ',' && c != ';' &&
+               c != '"' && c != '/' && c != '[' && c != ']';
+    });
+}
+
+bool equals_ignoring_case(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c; };
+        return fold(x) == fold(y);
+    });
+}
+
+bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           equals_ignoring_case(text.substr(0, prefix.size()), prefix);
+}
+
+void append_line(CurlSlistPtr& list, const std::string& line) {
+    curl_slist* grown = curl_slist_append(list.get(), line.c_str());
+    if (grown == nullptr) throw std::bad_alloc();
+    (void)list.release();  // grown is the same list with the line added
+    list.reset(grown);
+}
+
+long milliseconds_or_unlimited(long long ms) {
+    return static_cast<long>(std::clamp<long long>(ms, 0, 0x7FFFFFFF));
+}
+
+}  // namespace
+
+struct HttpRequestObject::State {
+    struct Header {
+        std::string name;
+        std::string value;
+    };
+
+    CurlEasyPtr easy;
+    HttpTimeouts timeouts;
+    int timeout_settings = 0;
+    int proxy_setting = kProxySettingDefault;
+    std::string proxy;
+    std::vector<Header> headers;
+    std::string method;
+    std::string url;
+    bool opened = false;
+    std::map<int, int> options;
+    bool fresh_connections = false;
+    std::size_t body_limit = kMaxResponseBody;
+
+    ByteData body;
+    std::string response_headers;
+    bool headers_complete = false;
+    std::int32_t status = 0;
+
+    // Stall detection of the running exchange.
+    bool connected = false;
+    curl_off_t bytes_moved = 0;
+    curl_off_t upload_size = 0;
+    Clock::time_point last_progress;
+
+    void clear_response() {
+        body.clear();
+        response_headers.clear();
+        headers_complete = false;
+        status = 0;
+    }
+    [[nodiscard]] bool uses_proxy() const {
+        return proxy_setting == kProxySettingNamed && !proxy.empty();
+    }
+    [[nodiscard]] bool has_header(std::string_view name) const {
+        return std::any_of(headers.begin(), headers.end(),
+                           [&](const Header& h) { return equals_ignoring_case(h.name, name); });
+    }
+
+    bool perform(std::string_view request_body);
+    void set_method_and_body(CURL* e, std::string_view request_body) const;
+
+    static std::size_t on_body(char* data, std::size_t size, std::size_t count, void* self);
+    static std::size_t on_header(char* data, std::size_t size, std::size_t count, void* self);
+    static int on_progress(void* self, curl_off_t, curl_off_t downloaded, curl_off_t,
+                           curl_off_t uploaded);
+    static int on_connected(void* self, char*, char*, int, int);
+};
+
+std::size_t HttpRequestObject::State::on_body(char* data, std::size_t size, std::size_t count,
+                                              void* self) {
+    auto& state = *static_cast<State*>(self);
+    const std::size_t n = size * count;
+    if (n > state.body_limit - std::min(state.body_limit, state.body.size()))
+        return 0;  // ends the exchange
+    state.body.append(data, n);
+    return n;
+}
+
+std::size_t HttpRequestObject::State::on_header(char* data, std::size_t size, std::size_t count,
+                                                void* self) {
+    auto& state = *static_cast<State*>(self);
+    const std::size_t n = size * count;
+    std::string_view line(data, n);
+    if (line.starts_with("HTTP/")) {
+        // A new response begins (after a redirect or an interim 1xx): only the last one counts.
+        state.clear_response();
+        return n;
+    }
+    if (state.headers_complete) return n;  // trailers of a chunked body
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    if (line.empty()) {
+        state.headers_complete = true;
+    } else {
+        state.response_headers.append(line);
+        state.response_headers += "\r\n";
+    }
+    return n;
+}
+
+int HttpRequestObject::State::on_progress(void* self, curl_off_t, curl_off_t downloaded, curl_off_t,
+                                          curl_off_t uploaded) {
+    auto& state = *static_cast<State*>(self);
+    if (!state.connected) return 0;  // the connection phase has its own limit
+    const Clock::time_point now = Clock::now();
+    if (downloaded + uploaded != state.bytes_moved) {
+        state.bytes_moved = downloaded + uploaded;
+        state.last_progress = now;
+        return 0;
+    }
+    const int limit_ms =
+        uploaded < state.upload_size ? state.timeouts.send_ms : state.timeouts.receive_ms;
+    if (limit_ms <= 0) return 0;
+    return now - state.last_progress > std::chrono::milliseconds(limit_ms) ? 1 : 0;
+}
+
+int HttpRequestObject::State::on_connected(void* self, char*, char*, int, int) {
+    auto& state = *static_cast<State*>(self);
+    state.connected = true;
+    state.last_progress = Clock::now();
+    return CURL_PREREQFUNC_OK;
+}
+
+void HttpRequestObject::State::set_method_and_body(CURL* e, std::string_view request_body) const {
+    if (method == "HEAD") {
+        curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
+        return;
+    }
+    if (method == "GET" && request_body.empty()) {
+        curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
+        return;
+    }
+    if (method == "POST" || !request_body.empty()) {
+        curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE,
+                         static_cast<curl_off_t>(request_body.size()));
+        curl_easy_setopt(e, CURLOPT_POSTFIELDS, request_body.data());
+    }
+    if (method != "POST") curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, method.c_str());
+}
+
+bool HttpRequestObject::State::perform(std::string_view request_body) {
+    CURL* e = easy.get();
+    curl_easy_reset(e);
+    curl_easy_setopt(e, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(e, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+
+    const auto redirects = options.find(kOptionEnableRedirects);
+    const bool follow = redirects == options.end() || redirects->second != 0;
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, follow ? 1L : 0L);
+    curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxRedirects);
+
+    const auto ignore = options.find(kOptionSslErrorIgnoreFlags);
+    const int ignored = ignore == options.end() ? 0 : ignore->second;
+    const bool ignore_all = (ignored & kIgnoreAllCertificateErrors) == kIgnoreAllCertificateErrors;
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, ignore_all ? 0L : 1L);
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, ignore_all ? 0L : 2L);
+
+    if (timeouts.connect_ms > 0) {
+        const long long budget =
+            static_cast<long long>(timeouts.connect_ms) + std::max(timeouts.resolve_ms, 0);
+        curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, milliseconds_or_unlimited(budget));
+    }
+    connected = false;
+    bytes_moved = 0;
+    upload_size = static_cast<curl_off_t>(request_body.size());
+    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &State::on_progress);
+    curl_easy_setopt(e, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, &State::on_connected);
+    curl_easy_setopt(e, CURLOPT_PREREQDATA, this);
+
+    // An empty proxy also keeps proxy settings from the environment out.
+    curl_easy_setopt(e, CURLOPT_PROXY, uses_proxy() ? proxy.c_str() : "");
+    curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+
+    if (fresh_connections) {
+        curl_easy_setopt(e, CURLOPT_FRESH_CONNECT, 1L);
+        curl_easy_setopt(e, CURLOPT_FORBID_REUSE, 1L);
+    } else if (CURLSH* share = shared_pool()) {
+        curl_easy_setopt(e, CURLOPT_SHARE, share);
+    }
+
+    set_method_and_body(e, request_body);
+
+    const bool tunnelled = starts_with_ignoring_case(url, "https:");
+    CurlSlistPtr server_lines;
+    CurlSlistPtr proxy_lines;
+    for (const Header& header : headers) {
+        const std::string line = header.value.empty() ? header.name + ";"  // sends "Name:"
+                                                      : header.name + ": " + header.value;
+        if (!equals_ignoring_case(header.name, "Proxy-Authorization")) {
+            append_line(server_lines, line);
+        } else if (uses_proxy()) {
+            // Proxy credentials go to the proxy only, never through a tunnel to the site.
+            append_line(tunnelled ? proxy_lines : server_lines, line);
+        }
+    }
+    // Send only what was asked for: no default Accept, Expect or form Content-Type.
+    if (!has_header("Accept")) append_line(server_lines, "Accept:");
+    if (!has_header("Expect")) append_line(server_lines, "Expect:");
+    if (!has_header("Content-Type")) append_line(server_lines, "Content-Type:");
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, server_lines.get());
+    curl_easy_setopt(e, CURLOPT_PROXYHEADER, proxy_lines.get());
+    curl_easy_setopt(e, CURLOPT_HEADEROPT, static_cast<long>(CURLHEADER_SEPARATE));
+
+    curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(body_limit));
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &State::on_body);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &State::on_header);
+    curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
+
+    const CURLcode result = curl_easy_perform(e);
+    curl_easy_setopt(e, CURLOPT_SHARE, nullptr);
+    if (result != CURLE_OK) return false;
+
+    long code = 0;
+    curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &code);
+    status = static_cast<std::int32_t>(code);
+    if (headers_complete) response_headers += "\r\n";
+    return status != 0;
+}
+
+HttpRequestObject::HttpRequestObject() : state_(std::make_unique<State>()) {
+    initialise_curl_once();
+    state_->easy.reset(curl_easy_init());
+}
+
+HttpRequestObject::~HttpRequestObject() = default;
+HttpRequestObject::HttpRequestObject(HttpRequestObject&&) noexcept = default;
+HttpRequestObject& HttpRequestObject::operator=(HttpRequestObject&&) noexcept = default;
+
+bool HttpRequestObject::valid() const { return state_ && state_->easy; }
+
+void HttpRequestObject::set_timeouts(int resolve_ms, int connect_ms, int send_ms, int receive_ms) {
+    if (!state_) return;
+    state_->timeouts = {resolve_ms, connect_ms, send_ms, receive_ms};
+    ++state_->timeout_settings;
+}
+
+void HttpRequestObject::set_proxy(int setting, std::string_view server) {
+    if (!state_ || has_line_break_or_nul(server)) return;
+    state_->proxy_setting = setting;
+    state_->proxy = server;
+}
+
+void HttpRequestObject::set_request_header(std::string_view name, std::string_view value) {
+    // A line break in a name or value would smuggle extra header lines onto the wire.
+    if (!state_ || !is_token(name) || has_line_break_or_nul(value)) return;
+    state_->headers.push_back({std::string(name), std::string(value)});
+}
+
+void HttpRequestObject::open(std::string_view method, std::string_view url) {
+    if (!state_) return;
+    state_->clear_response();
+    state_->method = method;
+    state_->url = url;
+    state_->opened = is_token(method) && !url.empty() && !has_line_break_or_nul(url);
+}
+
+void HttpRequestObject::set_option(int index, int value) {
+    if (state_) state_->options[index] = value;
+}
+
+void HttpRequestObject::send(std::string_view body) {
+    if (!state_) return;
+    State& state = *state_;
+    state.clear_response();
+    if (state.easy && state.opened) {
+        try {
+            if (!state.perform(body)) state.clear_response();
+        } catch (...) {
+            state.clear_response();
+        }
+    }
+    state.headers.clear();  // each exchange starts with its own headers
+}
+
+ByteData HttpRequestObject::response_body() const { return state_ ? state_->body : ByteData(); }
+
+std::string HttpRequestObject::all_response_headers() const {
+    return state_ ? state_->response_headers : std::string();
+}
+
+std::int32_t HttpRequestObject::status() const { return state_ ? state_->status : 0; }
+
+const HttpTimeouts& HttpRequestObject::timeouts() const {
+    static const HttpTimeouts defaults;
+    return state_ ? state_->timeouts : defaults;
+}
+
+int HttpRequestObject::timeout_settings_count() const {
+    return state_ ? state_->timeout_settings : 0;
+}
+
+std::optional<int> HttpRequestObject::option(int index) const {
+    if (!state_) return std::nullopt;
+    const auto found = state_->options.find(index);
+    return found == state_->options.end() ? std::nullopt : std::optional<int>(found->second);
+}
+
+std::string HttpRequestObject::proxy_server() const {
+    return state_ && state_->uses_proxy() ? state_->proxy : std::string();
+}
+
+void HttpRequestObject::set_fresh_connection_per_request(bool fresh) {
+    if (state_) state_->fresh_connections = fresh;
+}
+
+void HttpRequestObject::set_body_limit(std::size_t limit) {
+    if (state_) state_->body_limit = limit;
+}
+
+}  // namespace novel

@@ -1,0 +1,93 @@
+#pragma once
+// The HTTP object that http_request drives: time-outs, a named proxy, request
+// headers, open, two options, send, and the response's body, headers and
+// status. One synchronous exchange per send; a failed exchange leaves an
+// empty body, empty headers and status 0, and nothing is thrown.
+//
+// Successive exchanges share one process-wide pool of connections, DNS
+// answers and TLS sessions, so per-call objects still reuse connections.
+// Only http and https are spoken, for the address and for every redirect.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace novel {
+
+using ByteData = std::string;
+
+// Indices of the two options the object knows.
+inline constexpr int kOptionSslErrorIgnoreFlags = 4;
+inline constexpr int kOptionEnableRedirects = 6;
+// Certificate problems that may be ignored, as flags of option 4.
+inline constexpr int kIgnoreUnknownAuthority = 0x0100;
+inline constexpr int kIgnoreWrongUsage = 0x0200;
+inline constexpr int kIgnoreInvalidCommonName = 0x1000;
+inline constexpr int kIgnoreInvalidDate = 0x2000;
+
+// Proxy settings of set_proxy: the object's default, direct, or a named server.
+inline constexpr int kProxySettingDefault = 0;
+inline constexpr int kProxySettingDirect = 1;
+inline constexpr int kProxySettingNamed = 2;
+
+inline constexpr std::size_t kMaxResponseBody = std::size_t{256} << 20U;
+
+struct HttpTimeouts {
+    int resolve_ms = 0;
+    int connect_ms = 60000;
+    int send_ms = 30000;
+    int receive_ms = 30000;
+    friend bool operator==(const HttpTimeouts&, const HttpTimeouts&) = default;
+};
+
+class HttpRequestObject {
+  public:
+    HttpRequestObject();
+    ~HttpRequestObject();
+    HttpRequestObject(HttpRequestObject&&) noexcept;
+    HttpRequestObject& operator=(HttpRequestObject&&) noexcept;
+    HttpRequestObject(const HttpRequestObject&) = delete;
+    HttpRequestObject& operator=(const HttpRequestObject&) = delete;
+
+    // False when the underlying transfer handle could not be made.
+    [[nodiscard]] bool valid() const;
+
+    // Resolve plus connect bound the connection phase; send and receive are
+    // stall limits: that long without a byte moving ends the exchange.
+    // Zero or less means no limit for that phase.
+    void set_timeouts(int resolve_ms, int connect_ms, int send_ms, int receive_ms);
+    void set_proxy(int setting, std::string_view server);
+    // Headers set before or after open go out with the next send, in order.
+    void set_request_header(std::string_view name, std::string_view value);
+    void open(std::string_view method, std::string_view url);
+    void set_option(int index, int value);
+    // Sends the request with this body (text and bytes travel alike, as the
+    // bytes they are) and reads the whole response.
+    void send(std::string_view body = {});
+
+    [[nodiscard]] ByteData response_body() const;
+    // The header lines of the final response without its status line, each
+    // ending in CR LF, the block ending with an empty line.
+    [[nodiscard]] std::string all_response_headers() const;
+    [[nodiscard]] std::int32_t status() const;
+
+    // What the object was set to, for callers that check their settings.
+    [[nodiscard]] const HttpTimeouts& timeouts() const;
+    [[nodiscard]] int timeout_settings_count() const;
+    [[nodiscard]] std::optional<int> option(int index) const;
+    [[nodiscard]] std::string proxy_server() const;
+
+    // For measurements only: a new connection (and TLS handshake) per send.
+    void set_fresh_connection_per_request(bool fresh);
+    // Lowers the response body limit (default kMaxResponseBody).
+    void set_body_limit(std::size_t limit);
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace novel

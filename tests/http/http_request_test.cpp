@@ -1,0 +1,1 @@
+#include "http/http_request.h"
