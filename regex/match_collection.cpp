@@ -53,8 +53,8 @@ void expand_replacement(const MatchCollection& matches, std::size_t match,
 
 }  // namespace
 
-MatchCollection::MatchCollection(std::u16string subject, std::size_t group_count,
-                                 std::vector<MatchSpan> spans)
+MatchCollection::MatchCollection(std::shared_ptr<const std::u16string> subject,
+                                 std::size_t group_count, std::vector<MatchSpan> spans)
     : subject_(std::move(subject)), group_count_(group_count), spans_(std::move(spans)) {}
 
 MatchSpan MatchCollection::span(std::size_t match, std::size_t group) const {
@@ -65,7 +65,7 @@ MatchSpan MatchCollection::span(std::size_t match, std::size_t group) const {
 std::u16string_view MatchCollection::value(std::size_t match, std::size_t group) const {
     const MatchSpan found = span(match, group);
     if (!found.is_set()) return {};
-    return std::u16string_view(subject_).substr(found.start, found.length);
+    return std::u16string_view(*subject_).substr(found.start, found.length);
 }
 
 void MatchCollection::map_to_source(const std::function<std::size_t(std::size_t)>& source_offset) {

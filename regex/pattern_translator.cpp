@@ -34,6 +34,16 @@ void append_hex(std::u16string* out, std::uint32_t value) {
     out->push_back(u'}');
 }
 
+void append_number(std::u16string* out, std::uint32_t value) {
+    char16_t buffer[10];
+    int size = 0;
+    do {
+        buffer[size++] = static_cast<char16_t>(u'0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (size > 0) out->push_back(buffer[--size]);
+}
+
 // Capturing groups of the whole pattern: a back-reference may point forward,
 // and whether "\12" is a back-reference depends on this count.
 int count_groups(std::u16string_view pattern) {
@@ -198,19 +208,12 @@ class Translator {
         *end = i + 1;
         repeat->clear();
         if (too_large || (bounded && high < low)) return true;
-        *repeat = u"{" + number_text(low) + u",";
-        if (bounded) *repeat += number_text(high);
-        *repeat += u"}";
+        repeat->push_back(u'{');
+        append_number(repeat, low);
+        repeat->push_back(u',');
+        if (bounded) append_number(repeat, high);
+        repeat->push_back(u'}');
         return true;
-    }
-
-    static std::u16string number_text(std::uint32_t value) {
-        std::u16string text;
-        do {
-            text.insert(text.begin(), static_cast<char16_t>(u'0' + value % 10));
-            value /= 10;
-        } while (value != 0);
-        return text;
     }
 
     bool group(int depth) {
@@ -242,7 +245,9 @@ class Translator {
                 ++i;
             }
             if (number <= static_cast<std::uint32_t>(groups_)) {
-                out_.append(u"\\g{" + number_text(number) + u"}");
+                out_.append(u"\\g{");
+                append_number(&out_, number);
+                out_.push_back(u'}');
                 pos_ = i;
                 return true;
             }

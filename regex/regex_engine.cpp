@@ -26,7 +26,7 @@ using MatchContextPtr = std::unique_ptr<pcre2_match_context_16, MatchContextDele
 using JitStackPtr = std::unique_ptr<pcre2_jit_stack_16, JitStackDeleter>;
 
 // The JIT's default stack (32 KB on the machine stack) runs out on long
-// subjects with nested repeats; give it room before it reports failure.
+// subjects with nested repeats; such a search is retried with this one.
 constexpr std::size_t kJitStackStart = 32 * 1024;
 constexpr std::size_t kJitStackMax = 4 * 1024 * 1024;
 
@@ -48,7 +48,6 @@ PCRE2_SPTR16 code_units(std::u16string_view text) {
 
 struct RegexEngine::Compiled {
     CodePtr code;
-    bool jit = false;
 };
 
 RegexEngine::RegexEngine(std::u16string pattern, const EngineOptions& options)
@@ -64,7 +63,7 @@ RegexEngine::RegexEngine(std::u16string pattern, const EngineOptions& options)
     if (!code) return;
     auto compiled = std::make_unique<Compiled>();
     // Without JIT support pcre2_match interprets the pattern; nothing else changes.
-    compiled->jit = pcre2_jit_compile_16(code.get(), PCRE2_JIT_COMPLETE) == 0;
+    (void)pcre2_jit_compile_16(code.get(), PCRE2_JIT_COMPLETE);
     compiled->code = std::move(code);
     compiled_ = std::move(compiled);
 }
@@ -74,19 +73,21 @@ RegexEngine::RegexEngine(RegexEngine&& other) noexcept = default;
 RegexEngine& RegexEngine::operator=(RegexEngine&& other) noexcept = default;
 
 std::optional<MatchCollection> RegexEngine::execute(std::u16string_view subject) const {
-    if (!compiled_ || subject.size() >= MatchSpan::kUnset) return std::nullopt;
+    if (!compiled_) return std::nullopt;
+    return execute(std::make_shared<const std::u16string>(subject));
+}
+
+std::optional<MatchCollection> RegexEngine::execute(
+    std::shared_ptr<const std::u16string> shared_subject) const {
+    if (!compiled_ || !shared_subject) return std::nullopt;
+    const std::u16string_view subject = *shared_subject;
+    if (subject.size() >= MatchSpan::kUnset) return std::nullopt;
     pcre2_code_16* code = compiled_->code.get();
     const MatchDataPtr match_data(pcre2_match_data_create_from_pattern_16(code, nullptr));
     if (!match_data) return std::nullopt;
 
     MatchContextPtr context;
     JitStackPtr jit_stack;
-    if (compiled_->jit) {
-        context.reset(pcre2_match_context_create_16(nullptr));
-        jit_stack.reset(pcre2_jit_stack_create_16(kJitStackStart, kJitStackMax, nullptr));
-        if (context && jit_stack)
-            pcre2_jit_stack_assign_16(context.get(), nullptr, jit_stack.get());
-    }
 
     std::uint32_t capture_count = 0;
     pcre2_pattern_info_16(code, PCRE2_INFO_CAPTURECOUNT, &capture_count);
@@ -95,8 +96,17 @@ std::optional<MatchCollection> RegexEngine::execute(std::u16string_view subject)
     std::vector<MatchSpan> spans;
     PCRE2_SIZE start = 0;
     while (start <= subject.size()) {
-        const int result = pcre2_match_16(code, code_units(subject), subject.size(), start, 0,
-                                          match_data.get(), context.get());
+        int result = pcre2_match_16(code, code_units(subject), subject.size(), start, 0,
+                                    match_data.get(), context.get());
+        if (result == PCRE2_ERROR_JIT_STACKLIMIT && !jit_stack) {
+            // Most searches fit the default stack; give the rest a larger one.
+            context.reset(pcre2_match_context_create_16(nullptr));
+            jit_stack.reset(pcre2_jit_stack_create_16(kJitStackStart, kJitStackMax, nullptr));
+            if (!context || !jit_stack) return std::nullopt;
+            pcre2_jit_stack_assign_16(context.get(), nullptr, jit_stack.get());
+            result = pcre2_match_16(code, code_units(subject), subject.size(), start, 0,
+                                    match_data.get(), context.get());
+        }
         if (result == PCRE2_ERROR_NOMATCH) break;
         if (result <= 0) return std::nullopt;  // a limit was hit: no partial answer
         const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer_16(match_data.get());
@@ -114,7 +124,7 @@ std::optional<MatchCollection> RegexEngine::execute(std::u16string_view subject)
         // After an empty match the search moves on by one unit, never retrying in place.
         start = ovector[1] == ovector[0] ? ovector[1] + 1 : ovector[1];
     }
-    return MatchCollection(std::u16string(subject), capture_count, std::move(spans));
+    return MatchCollection(std::move(shared_subject), capture_count, std::move(spans));
 }
 
 std::optional<std::u16string> RegexEngine::replace(std::u16string_view subject,

@@ -35,11 +35,14 @@ struct MatchSpan {
 // offsets only; values are cut from the subject the collection holds.
 class MatchCollection {
   public:
-    MatchCollection(std::u16string subject, std::size_t group_count, std::vector<MatchSpan> spans);
+    // The subject is shared, not copied: a page is large and the caller
+    // usually holds it already.
+    MatchCollection(std::shared_ptr<const std::u16string> subject, std::size_t group_count,
+                    std::vector<MatchSpan> spans);
 
     [[nodiscard]] std::size_t size() const { return spans_.size() / (group_count_ + 1); }
     [[nodiscard]] std::size_t group_count() const { return group_count_; }
-    [[nodiscard]] const std::u16string& subject() const { return subject_; }
+    [[nodiscard]] const std::u16string& subject() const { return *subject_; }
 
     // Indices count from 0; group 0 is the whole match. Out of range: an unset span.
     [[nodiscard]] MatchSpan span(std::size_t match, std::size_t group = 0) const;
@@ -54,7 +57,7 @@ class MatchCollection {
     [[nodiscard]] MatchSpan source_span(std::size_t match, std::size_t group = 0) const;
 
   private:
-    std::u16string subject_;
+    std::shared_ptr<const std::u16string> subject_;
     std::size_t group_count_;
     std::vector<MatchSpan> spans_;  // group_count_ + 1 per match
     std::vector<MatchSpan> source_spans_;
@@ -79,6 +82,8 @@ class RegexEngine {
 
     // All matches (global) or the first; std::nullopt for an invalid pattern
     // or when PCRE2 gives up (match or stack limit).
+    [[nodiscard]] std::optional<MatchCollection> execute(
+        std::shared_ptr<const std::u16string> subject) const;
     [[nodiscard]] std::optional<MatchCollection> execute(std::u16string_view subject) const;
 
     // The subject with each match replaced; $$ $& $` $' $n $nn are expanded.

@@ -42,13 +42,15 @@ bool RegexObject::execute(std::string_view pattern, std::string_view subject,
     auto engine = std::make_shared<const RegexEngine>(gbk_to_utf16(written), engine_options);
     subject_ = std::string(subject);
 
-    const DecodedGbk decoded(subject_);
-    std::optional<MatchCollection> found = engine->execute(decoded.utf16());
+    const auto decoded = std::make_shared<const DecodedGbk>(subject_);
+    // The collection shares the decoded text instead of copying it.
+    std::optional<MatchCollection> found =
+        engine->execute(std::shared_ptr<const std::u16string>(decoded, &decoded->utf16()));
     engine_ = std::move(engine);
     if (!found) return false;
     // Match texts and positions come straight from the GBK subject, so a
     // position always points at the very text returned.
-    found->map_to_source([&decoded](std::size_t unit) { return decoded.byte_offset(unit); });
+    found->map_to_source([&decoded](std::size_t unit) { return decoded->byte_offset(unit); });
     matches_ = std::make_shared<const MatchCollection>(std::move(*found));
     return true;
 }

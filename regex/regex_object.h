@@ -19,7 +19,7 @@ struct ExecuteOptions {
 };
 
 class RegexObject {
-public:
+  public:
     RegexObject();
     ~RegexObject();
     // A copy shares the engine and the matches and holds its own subject.
@@ -43,7 +43,7 @@ public:
                                        int* position = nullptr) const;
     [[nodiscard]] int submatch_count() const;
 
-private:
+  private:
     std::shared_ptr<const RegexEngine> engine_;
     std::shared_ptr<const MatchCollection> matches_;
     std::string subject_;

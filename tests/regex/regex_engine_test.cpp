@@ -168,6 +168,22 @@ TEST(RegexEngineUnits, IndicesCountUtf16UnitsWithLoneSurrogates) {
     EXPECT_EQ(values(u"[\\ud800-\\udfff]", u"\U0001F600"), (Values{u"\xd83d", u"\xde00"}));
 }
 
+TEST(RegexEngineLimits, LongBacktrackingSearchesGetALargerStack) {
+    // 100000 repeats of a capturing alternative overflow the JIT's default stack.
+    const std::u16string subject = std::u16string(100000, u'a') + u"c";
+    const RegexEngine engine{u"(a|b)*c", {}};
+    const std::optional<MatchCollection> matches = engine.execute(subject);
+    ASSERT_TRUE(matches);
+    ASSERT_EQ(matches->size(), 1u);
+    EXPECT_EQ(matches->span(0).length, subject.size());
+    EXPECT_EQ(matches->value(0, 1), u"a");
+}
+
+TEST(RegexEngineLimits, ASearchBeyondEveryLimitFailsInsteadOfReportingNoMatch) {
+    const std::u16string subject = std::u16string(3000000, u'a') + u"c";
+    EXPECT_FALSE(RegexEngine(u"(a|b)*c", {}).execute(subject));
+}
+
 TEST(RegexEngineInvalid, KeepsItsPropertiesButCannotRun) {
     const RegexEngine engine{u"(?<=a)b", {.ignore_case = true, .multiline = true}};
     EXPECT_FALSE(engine.is_valid());
