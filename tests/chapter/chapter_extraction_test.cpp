@@ -1,1 +1,317 @@
+#include "chapter/chapter_extraction.h"
+
 #include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chapter/program_state.h"
+#include "chapter/site.h"
+#include "regex/regex_object.h"
+#include "tests/support/fixture_site.h"
+#include "tests/support/recording_working_text.h"
+#include "tests/support/site_server.h"
+
+namespace novel {
+namespace {
+using namespace std::string_view_literals;
+using fixture::gbk;
+using fixture::RecordingWorkingText;
+
+// The worked example's result, 68 bytes of GBK.
+constexpr std::string_view kWorkedExampleText =
+    "\r\n\xB5\xDA"
+    "1\xD5\xC2 \xD3\xEA\xD2\xB9\r\n"
+    "    "
+    "\xCB\xFB\xCD\xC6\xBF\xAA\xC3\xC5\xA3\xAC\xBF\xB4\xBC\xFB\xD2\xBB\xD6\xBBown\xC3\xA8\xA1\xA3\r"
+    "\n"
+    "    \xB9\xE3\xB8\xE6\xD3\xEA\xBB\xB9\xD4\xDA\xCF\xC2\xA3\xAC"
+    "12\xA1\xA3 "sv;
+
+std::string site(std::string_view path) { return std::string(SITE_ORIGIN) + std::string(path); }
+
+// count links "/l/1" ... with the 24th (when there is one) replaced by next.
+std::string links(int count, std::string_view next = "/next.html") {
+    std::string out;
+    for (int i = 1; i <= count; ++i) {
+        const std::string target = i == 24 ? std::string(next) : "/l/" + std::to_string(i);
+        out += "<a href=\"" + target + "\">x</a>\r\n";
+    }
+    return out;
+}
+
+struct Extraction {
+    std::string text;
+    std::string next_link;
+    std::string title;
+    std::vector<std::string> stages;
+};
+
+Extraction extract(std::string_view page) {
+    RegexObject regex;
+    std::string page_text;
+    Extraction result;
+    RecordingWorkingText work;
+    extract_chapter(page,
+                    {.regex = &regex,
+                     .page_text = &page_text,
+                     .title = &result.title,
+                     .next_link = &result.next_link},
+                    work);
+    EXPECT_EQ(page_text, page);
+    result.text = work.text();
+    result.stages = work.writes();
+    return result;
+}
+
+TEST(ExtractChapter, WorkedExampleGivesItsSixtyEightBytes) {
+    const Extraction result = extract(fixture::worked_example_page("/1_1234/5678_2.html"));
+    EXPECT_EQ(result.text, kWorkedExampleText);
+    EXPECT_EQ(result.text.size(), 68u);
+    EXPECT_EQ(fixture::worked_example_text(), kWorkedExampleText);
+    EXPECT_EQ(result.title,
+              "\xB5\xDA"
+              "1\xD5\xC2 \xD3\xEA\xD2\xB9"sv);
+    EXPECT_EQ(result.next_link, site("/1_1234/5678_2.html"));
+}
+
+TEST(ExtractChapter, EveryStageFromTitleLineToSlashesPassesThroughTheWorkingText) {
+    const Extraction result = extract(R"(<div id="content">a&nbsp;b<br/><br/>c</div>tail)");
+    const std::vector<std::string> expected = {
+        "\r\n\r\n",                               // title line
+        "\r\n\r\na&nbsp;b<br/><br/>c</div>tail",  // body appended
+        "\r\n\r\na b\r\nc</div>tail",             // &nbsp; and doubled breaks
+        "\r\n\r\na b\r\nc</",                     // cut at div>
+        "\r\n\r\na b\r\nc/",                      // tag debris
+        "\r\n\r\na b\r\nc/",                      // notices
+        "\r\n\r\na b\r\nc/",                      // slashes from byte 40 on
+    };
+    EXPECT_EQ(result.stages, expected);
+}
+
+TEST(ExtractChapter, EachCallStartsFromAnEmptyWorkingText) {
+    RegexObject regex;
+    std::string page_text, title, next;
+    RecordingWorkingText work;
+    work.reset("left over from the page before");
+    extract_chapter(R"(<div id="content">abc</div>)",
+                    {.regex = &regex, .page_text = &page_text, .title = &title, .next_link = &next},
+                    work);
+    EXPECT_EQ(work.text(), "\r\n\r\nabc/"sv);
+}
+
+struct EdgeCase {
+    EdgeCase(const char* case_name, std::string_view page_bytes, std::string_view clean_text)
+        : name(case_name), page(page_bytes), text(clean_text) {}
+    const char* name;
+    std::string page;
+    std::string text;  // owned: some expectations are built on the spot
+};
+
+class ExtractChapterEdges : public testing::TestWithParam<EdgeCase> {};
+
+TEST_P(ExtractChapterEdges, GivesTheExactText) {
+    EXPECT_EQ(extract(GetParam().page).text, GetParam().text);
+}
+
+std::string page_with(std::string_view title, std::string_view content) {
+    return links(24) + "<div class=\"bookname\"><h1>" + std::string(title) + "</h1></div>\r\n" +
+           "<div id=\"content\">" + std::string(content) + "</div>\r\n";
+}
+
+// 40 bytes of filler, so that what follows stands beyond byte 40.
+const std::string kFiller(40, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, ExtractChapterEdges,
+    testing::Values(
+        EdgeCase{"ShortResultKeepsItsSlash", R"(<div id="content">abc</div>)", "\r\n\r\nabc/"sv},
+        EdgeCase{"TitleSlashesSurviveOnlyAheadOfByteForty",
+                 page_with("1/2" + kFiller + "/3", "a/b"), "\r\n1/2" + kFiller + "3\r\nab"},
+        EdgeCase{"UpperCaseBreaksAndBlanks", page_with("T", kFiller + "&NBSP;a<BR/><BR/>b&Nbsp;"),
+                 "\r\nT\r\n" + kFiller + " a\r\nb "},
+        EdgeCase{"ThreeBreaksLeaveALineEndAndASlashAheadOfByteForty",
+                 page_with("T", "a<br/><br/><br/>b"), "\r\nT\r\na\r\n/b/"sv},
+        EdgeCase{"ThreeBreaksLoseTheSlashFromByteFortyOn",
+                 page_with("T", kFiller + "<br/><br/><br/>b"), "\r\nT\r\n" + kFiller + "\r\nb"},
+        EdgeCase{"NestedDivCutsTheRestOfTheChapter",
+                 page_with("T", "a<br/><br/><div>lost</div>lost too"), "\r\nT\r\na\r\n"sv},
+        EdgeCase{"ClosingTagOfANestedBlockCuts",
+                 page_with("T", "<p>a</p>\r\n<div class=\"x\">b</div>lost"),
+                 "\r\nT\r\npa/p\r\ndiv class=\"x\"b/"sv},
+        EdgeCase{"DivWithAttributesDoesNotCut", page_with("T", kFiller + "<div class=\"x\">b"),
+                 "\r\nT\r\n" + kFiller + "div class=\"x\"b"},
+        EdgeCase{"CaseBlindWordDebrisGoesEvenInsideWords",
+                 page_with("T", "Brown CENTERed<center>--ad---</center>"),
+                 "\r\nT\r\nown edad-//"sv},
+        EdgeCase{"ContinuationNoticeGoes", page_with("T", gbk("上本章未完，点击下一页继续阅读下")),
+                 gbk("\r\nT\r\n上下/")},
+        EdgeCase{"NoTitleBlockStartsWithTwoLineEnds", links(24) + "<div id=\"content\">abc</div>",
+                 "\r\n\r\nabc/"sv},
+        EdgeCase{"NoContentBlockLosesTheTitleToo",
+                 links(24) + "<div class=\"bookname\"><h1>T</h1></div><p>abc</p>", ""sv},
+        EdgeCase{"ContentWithoutClosingTagIsEmpty",
+                 "<div class=\"bookname\"><h1>T</h1><div id=\"content\">abc", ""sv},
+        EdgeCase{"LastContentMarkerCounts",
+                 R"(<div id="content">old</div><div id="content">new</div>)", "\r\n\r\nnew/"sv},
+        EdgeCase{"EmptyPageGivesEmptyText", "", ""sv},
+        EdgeCase{"NulByteStaysAndCutsNothing",
+                 std::string("\0<div class=\"bookname\"><h1>T\0T</h1>"
+                             "<div id=\"content\">a\0b</div>"sv),
+                 "\r\nT\0T\r\na\0b/"sv},
+        // 0xB0 0x62 and 0xB0 0x63 are single characters ending in 'b' and 'c',
+        // 0xD0 0x64 one ending in 'd': no marker may start on their second byte.
+        EdgeCase{"MarkersNeverStartInsideADoubleByteCharacter",
+                 page_with("T",
+                           "\xB0\x62r\xB0\x63"
+                           "enter\xD0\x64iv>x"),
+                 "\r\nT\r\n\xB0\x62r\xB0\x63"
+                 "enter\xD0\x64ivx/"sv}),
+    [](const testing::TestParamInfo<EdgeCase>& case_info) { return case_info.param.name; });
+
+struct LinkCase {
+    const char* name;
+    std::string page;
+    std::string_view next_link;
+};
+
+class ExtractChapterLinks : public testing::TestWithParam<LinkCase> {};
+
+TEST_P(ExtractChapterLinks, TakesTheFirstGroupOfTheTwentyFourthLink) {
+    EXPECT_EQ(extract(GetParam().page).next_link, GetParam().next_link);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, ExtractChapterLinks,
+    testing::Values(
+        LinkCase{"TwentyFourth", links(30, "/1_1234/5678_2.html"),
+                 "https://www.qubige.com/1_1234/5678_2.html"sv},
+        LinkCase{"TwentyThreeLinksGiveTheOriginAlone", links(23), "https://www.qubige.com"sv},
+        LinkCase{"NoPageGivesTheOriginAlone", "", "https://www.qubige.com"sv},
+        LinkCase{"EmptyGroupGivesTheOriginAlone", links(30, ""), "https://www.qubige.com"sv},
+        LinkCase{"LinkAcrossALineEndIsNotCounted",
+                 "<a href=\"/split\r\n.html\">x</a>" + links(30, "/24.html"),
+                 "https://www.qubige.com/24.html"sv},
+        LinkCase{"UpperCaseLinkIsCounted", "<A HREF=\"/upper.html\">x</A>" + links(30, "/24.html"),
+                 "https://www.qubige.com/l/23"sv},
+        LinkCase{"FurtherAttributeIsCaptured",
+                 links(23) + "<a href=\"/n.html\" target=\"_blank\">next</a>",
+                 "https://www.qubige.com/n.html\" target=\"_blank"sv},
+        LinkCase{"LinkBehindANulByteIsCounted",
+                 std::string("\0", 1) + links(30, "/behind_nul.html"),
+                 "https://www.qubige.com/behind_nul.html"sv}),
+    [](const testing::TestParamInfo<LinkCase>& case_info) { return case_info.param.name; });
+
+TEST(FixtureSite, EveryPageGivesItsExpectedTextAndNextLink) {
+    for (const fixture::FixturePage& page : fixture::fixture_pages()) {
+        SCOPED_TRACE(page.path);
+        const Extraction result = extract(page.bytes);
+        EXPECT_EQ(result.text, page.clean_text);
+        EXPECT_EQ(result.next_link, site(page.next_path));
+    }
+}
+
+TEST(FixtureSite, SizedPagesReachTheirSizeAndLinkOn) {
+    const fixture::FixturePage page = fixture::sized_page("/big/1.html", "/big/2.html", 30000);
+    EXPECT_GE(page.bytes.size(), 30000u);
+    EXPECT_LT(page.bytes.size(), 31000u);
+    const Extraction result = extract(page.bytes);
+    EXPECT_EQ(result.text, page.clean_text);
+    EXPECT_EQ(result.next_link, site("/big/2.html"));
+}
+
+// The entry points, fetching from a loopback server.
+class EntryPoints : public testing::Test {
+  protected:
+    void SetUp() override {
+        create_globals();
+        ASSERT_TRUE(server_.listening());
+        globals().reader_content_box = &content_box_;
+    }
+    void TearDown() override { release_globals(); }
+
+    std::string url(std::string_view path) const { return server_.origin() + std::string(path); }
+
+    fixture::FixtureSiteServer server_{fixture::fixture_site()};
+    RecordingWorkingText content_box_;
+};
+
+TEST_F(EntryPoints, ShowChapterPutsTheWorkedExampleIntoTheContentBox) {
+    show_chapter(url("/edge/example.html"));
+    EXPECT_EQ(content_box_.text(), kWorkedExampleText);
+    EXPECT_EQ(content_box_.writes().size(), 7u);
+    EXPECT_EQ(globals().next_chapter_link, site("/edge/example_2.html"));
+    EXPECT_EQ(globals().reader_title,
+              "\xB5\xDA"
+              "1\xD5\xC2 \xD3\xEA\xD2\xB9"sv);
+    EXPECT_EQ(server_.requested_targets(), std::vector<std::string>{"/edge/example.html"});
+    EXPECT_TRUE(globals().download_next_link.empty());
+    EXPECT_TRUE(globals().download_page_text.empty());
+}
+
+TEST_F(EntryPoints, ChapterTextReturnsTheWorkedExampleAndLeavesTheReaderAlone) {
+    globals().next_chapter_link = "reader's link";
+    content_box_.reset("reader's text");
+    EXPECT_EQ(chapter_text(url("/edge/example.html")), kWorkedExampleText);
+    EXPECT_EQ(globals().download_work_text, kWorkedExampleText);
+    EXPECT_EQ(globals().download_next_link, site("/edge/example_2.html"));
+    EXPECT_EQ(globals().next_chapter_link, "reader's link");
+    EXPECT_EQ(content_box_.text(), "reader's text");
+    EXPECT_TRUE(content_box_.writes().empty());
+    EXPECT_TRUE(globals().reader_page_text.empty());
+    EXPECT_TRUE(globals().reader_title.empty());
+}
+
+TEST_F(EntryPoints, ShowChapterWithoutAContentBoxStillMovesTheLinkOn) {
+    globals().reader_content_box = nullptr;
+    show_chapter(url("/123/1.html"));
+    EXPECT_EQ(globals().next_chapter_link, site("/123/2.html"));
+}
+
+TEST_F(EntryPoints, ShowChapterFetchesTheOldNextLinkBeforeReplacingIt) {
+    globals().next_chapter_link = url("/123/2.html");
+    show_chapter(globals().next_chapter_link);
+    EXPECT_EQ(server_.requested_targets(), std::vector<std::string>{"/123/2.html"});
+    EXPECT_EQ(globals().next_chapter_link, site("/123/2_2.html"));
+}
+
+TEST_F(EntryPoints, ADownloadBetweenTwoPageTurnsLeavesTheReaderLinkAlone) {
+    show_chapter(url("/123/1.html"));
+    const std::string after_first_turn = globals().next_chapter_link;
+    const std::string shown = content_box_.text();
+    EXPECT_FALSE(chapter_text(url("/1_1234/5678.html")).empty());
+    EXPECT_EQ(globals().next_chapter_link, after_first_turn);
+    EXPECT_EQ(content_box_.text(), shown);
+    EXPECT_EQ(globals().download_next_link, site("/1_1234/5678_2.html"));
+    show_chapter(url("/123/2.html"));
+    EXPECT_EQ(globals().next_chapter_link, site("/123/2_2.html"));
+}
+
+TEST_F(EntryPoints, FailedFetchEmptiesTheResultAndLeavesTheOriginAlone) {
+    // A port that was just free: nothing listens there.
+    int closed_port = 0;
+    {
+        fixture::FixtureSiteServer probe({});
+        closed_port = probe.port();
+    }
+    const std::string refused = "https://127.0.0.1:" + std::to_string(closed_port) + "/1.html";
+
+    show_chapter(url("/123/1.html"));
+    ASSERT_FALSE(content_box_.text().empty());
+    show_chapter(refused);
+    EXPECT_EQ(content_box_.text(), "");
+    EXPECT_EQ(globals().next_chapter_link, SITE_ORIGIN);
+
+    EXPECT_EQ(chapter_text(refused), "");
+    EXPECT_EQ(globals().download_next_link, SITE_ORIGIN);
+}
+
+TEST_F(EntryPoints, MissingPageGivesAnEmptyText) {
+    EXPECT_EQ(chapter_text(url("/123/99.html")), "");
+    EXPECT_EQ(globals().download_next_link, SITE_ORIGIN);
+    EXPECT_EQ(server_.requested_targets(), std::vector<std::string>{"/123/99.html"});
+}
+
+}  // namespace
+}  // namespace novel
