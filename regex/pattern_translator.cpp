@@ -269,43 +269,19 @@ class Translator {
     bool character_escape(char16_t* unit, std::u16string_view* class_escape) {
         const char16_t c = peek();
         ++pos_;
+        constexpr std::u16string_view kClassEscapes = u"dDwWsS";
+        if (const std::size_t at = kClassEscapes.find(c); at != std::u16string_view::npos) {
+            *class_escape = kClassEscapes.substr(at, 1);
+            return true;
+        }
+        // \b is a backspace here: as a word boundary it never gets this far.
+        constexpr std::u16string_view kControlLetters = u"fnrtvb";
+        constexpr std::u16string_view kControlUnits = u"\f\n\r\t\v\b";
+        if (const std::size_t at = kControlLetters.find(c); at != std::u16string_view::npos) {
+            *unit = kControlUnits[at];
+            return true;
+        }
         switch (c) {
-            case u'd':
-                *class_escape = u"d";
-                return true;
-            case u'D':
-                *class_escape = u"D";
-                return true;
-            case u'w':
-                *class_escape = u"w";
-                return true;
-            case u'W':
-                *class_escape = u"W";
-                return true;
-            case u's':
-                *class_escape = u"s";
-                return true;
-            case u'S':
-                *class_escape = u"S";
-                return true;
-            case u'f':
-                *unit = u'\f';
-                return true;
-            case u'n':
-                *unit = u'\n';
-                return true;
-            case u'r':
-                *unit = u'\r';
-                return true;
-            case u't':
-                *unit = u'\t';
-                return true;
-            case u'v':
-                *unit = u'\v';
-                return true;
-            case u'b':  // only reached inside a class
-                *unit = u'\b';
-                return true;
             case u'c':
                 if (is_ascii_letter(peek())) {
                     *unit = static_cast<char16_t>(peek() % 32);

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "regex/regex_engine.h"
+
 using namespace std::string_view_literals;
 using namespace novel;
 
@@ -18,8 +20,12 @@ TEST(PatternTranslator, AcceptsTheScriptSyntax) {
          {u""sv, u"<a href=\"(.*?)\">"sv, u"(?:ab)+|c*?"sv, u"a(?=b)(?!c)"sv, u"x{2}y{2,}z{2,5}?"sv,
           u"[a-z\\d_-]\\b\\B^$"sv, u"\\cJ\\x41\\u0041\\101\\0"sv, u"(a)\\1"sv, u"\\2(a)(b)"sv,
           u"[]|[^]"sv, u"a{|a{,3}|a{x}|}|]"sv, u"\\j\\e\\a\\y"sv, u"(?=a)*"sv, u"a||b|"sv,
-          u"[\\b\\B\\]\\[]"sv, u"\\c"sv, u"\\x4"sv, u"\\u12"sv, u"\\8\\9"sv})
+          u"[\\b\\B\\]\\[]"sv, u"\\c"sv, u"\\x4"sv, u"\\u12"sv, u"\\8\\9"sv}) {
         EXPECT_TRUE(accepted(pattern)) << std::string(pattern.begin(), pattern.end());
+        // The translation must be a pattern PCRE2 compiles.
+        EXPECT_TRUE(RegexEngine(std::u16string(pattern), {}).is_valid());
+        EXPECT_TRUE(RegexEngine(std::u16string(pattern), {.multiline = true}).is_valid());
+    }
 }
 
 TEST(PatternTranslator, RejectsPcreOnlySyntax) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "regex/pattern_translator.h"
+
 using namespace std::string_view_literals;
 using namespace novel;
 
@@ -246,6 +248,9 @@ TEST(RegexEngineRandom, RandomPatternsNeverBreakTheInvariants) {
                                     .multiline = (iteration & 2) != 0,
                                     .global = (iteration & 4) != 0};
         const RegexEngine engine{pattern, options};
+        // Whatever the translator accepts, PCRE2 must compile.
+        ASSERT_EQ(engine.is_valid(), translate_pattern(pattern, options.multiline).has_value())
+            << std::string(pattern.begin(), pattern.end());
         const std::optional<MatchCollection> matches = engine.execute(subject);
         if (!matches) continue;
         ++valid;
