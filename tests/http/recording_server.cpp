@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <httplib.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <poll.h>
@@ -235,6 +236,9 @@ class RecordingServer::Tap : public httplib::Server {
   private:
     bool process_and_close_socket(socket_t sock) override {
         ++connections_;
+        // Head and body go out in separate writes; Nagle would hold the body back.
+        const int no_delay = 1;
+        ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &no_delay, sizeof no_delay);
         SslPtr ssl;
         if (context_) {
             ssl.reset(SSL_new(context_.get()));
