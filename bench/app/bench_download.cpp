@@ -1,0 +1,152 @@
+// Downloads a long chain of fixture pages from a loopback site and prints the
+// rate, the bytes written and the peak memory, next to the rate at which the
+// request routine alone fetches the same pages. The site runs in a child
+// process so that the figures of this process are the download's alone.
+
+#include <benchmark/benchmark.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/chapter_download.h"
+#include "chapter/chapter_extraction.h"
+#include "chapter/program_state.h"
+#include "chapter/site.h"
+#include "http/http_request.h"
+#include "tests/support/fixture_site.h"
+#include "tests/support/site_server.h"
+
+namespace {
+
+constexpr int kPages = 2000;
+constexpr std::size_t kPageBytes = 6 * 1024;
+
+std::string g_origin;  // the loopback site, "https://127.0.0.1:<port>"
+
+std::string page_path(int n) { return "/bench/" + std::to_string(n) + ".html"; }
+
+// Bytes this process has handed to write() and friends so far.
+long long written_bytes() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    long long value = 0;
+    while (io >> key >> value) {
+        if (key == "wchar:") return value;
+    }
+    return -1;
+}
+
+double peak_megabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+void BM_HttpRequestAlone(benchmark::State& state) {
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        for (int n = 1; n <= kPages; ++n)
+            bytes += novel::http_request(g_origin + page_path(n)).size();
+    }
+    state.counters["pages_per_s"] =
+        benchmark::Counter(static_cast<double>(kPages) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate);
+    state.counters["page_bytes"] =
+        static_cast<double>(bytes) / kPages / static_cast<double>(state.iterations());
+}
+
+void BM_DownloadRange(benchmark::State& state) {
+    const std::string output = std::filesystem::temp_directory_path() / "bench_download.txt";
+    novel::ProgramState& globals = novel::globals();
+    long long written = 0;
+    std::size_t file_size = 0;
+    std::size_t pages = 0;
+    for (auto _ : state) {
+        const long long before = written_bytes();
+        const novel::RangeDownloadResult result = novel::download_chapter_range(
+            {.text = &globals.download_text,
+             .link = &globals.download_link,
+             .end_link = &globals.download_end_link},
+            {.output_path = output,
+             .start_link = g_origin + page_path(1),
+             .end_link = g_origin + page_path(kPages),
+             .fetch_page = [](std::string_view link) {
+                 std::string text = novel::chapter_text(link);
+                 // The pages link to the site's origin; the loopback site stands in for it.
+                 std::string next = novel::globals().download_next_link;
+                 if (next != novel::SITE_ORIGIN)
+                     next.replace(0, novel::SITE_ORIGIN.size(), g_origin);
+                 return novel::FetchedPage{.text = std::move(text), .next_link = std::move(next)};
+             }});
+        written += written_bytes() - before;
+        pages += result.pages;
+        file_size = std::filesystem::file_size(output);
+        if (result.end != novel::RangeDownloadEnd::reached_end)
+            state.SkipWithError("the run did not reach the end");
+    }
+    std::filesystem::remove(output);
+    const auto runs = static_cast<double>(state.iterations());
+    state.counters["pages_per_s"] =
+        benchmark::Counter(static_cast<double>(pages), benchmark::Counter::kIsRate);
+    state.counters["file_bytes"] = static_cast<double>(file_size);
+    state.counters["written_bytes"] = static_cast<double>(written) / runs;
+    state.counters["written_per_file_byte"] =
+        static_cast<double>(written) / runs / static_cast<double>(file_size);
+    state.counters["peak_MB"] = peak_megabytes();
+}
+
+BENCHMARK(BM_HttpRequestAlone)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_DownloadRange)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// Runs the site in a child process and hands back its port through a pipe.
+pid_t start_site(int* port) {
+    int channel[2];
+    if (pipe(channel) != 0) return -1;
+    const pid_t child = fork();
+    if (child != 0) {
+        close(channel[1]);
+        if (read(channel[0], port, sizeof *port) != sizeof *port) *port = 0;
+        close(channel[0]);
+        return child;
+    }
+    close(channel[0]);
+    novel::fixture::SitePages site;
+    for (int n = 1; n <= kPages; ++n) {
+        novel::fixture::FixturePage page =
+            novel::fixture::sized_page(page_path(n), page_path(n + 1), kPageBytes);
+        site.emplace(page_path(n), std::move(page.bytes));
+    }
+    novel::fixture::FixtureSiteServer server(std::move(site));
+    int listening_port = server.listening() ? server.port() : 0;
+    if (write(channel[1], &listening_port, sizeof listening_port) != sizeof listening_port)
+        _exit(1);
+    close(channel[1]);
+    server.wait();
+    _exit(0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int port = 0;
+    const pid_t site = start_site(&port);
+    if (site < 0 || port == 0) {
+        std::fprintf(stderr, "the loopback site did not start\n");
+        return 1;
+    }
+    g_origin = "https://127.0.0.1:" + std::to_string(port);
+    novel::create_globals();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    novel::release_globals();
+    kill(site, SIGTERM);
+    waitpid(site, nullptr, 0);
+    return 0;
+}
