@@ -1,0 +1,104 @@
+#include "app/reader_window.h"
+
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+#include <QTimer>
+#include <string_view>
+
+#include "app/content_box.h"
+#include "app/gbk_qstring.h"
+#include "app/reader_handlers.h"
+#include "chapter/site.h"
+
+namespace novel {
+
+namespace {
+
+QString reader_caption() {
+    std::string_view host = SITE_ORIGIN;
+    if (const auto scheme_end = host.find("://"); scheme_end != std::string_view::npos) {
+        host.remove_prefix(scheme_end + 3);
+    }
+    return QStringLiteral("Corvane免VIP小说下载器（仅支持趣笔阁") + qstring_from_utf8(host) +
+           QStringLiteral("）");
+}
+
+QPushButton* make_button(QWidget* parent, std::string_view name, const QString& caption,
+                         const QRect& place) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(qstring_from_utf8(name));
+    button->setGeometry(place);
+    return button;
+}
+
+}  // namespace
+
+HotKeyNotification::HotKeyNotification(std::int32_t identifier, std::int32_t second)
+    : QEvent(event_type()), identifier_(identifier), second_(second) {}
+
+QEvent::Type HotKeyNotification::event_type() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+HotKeyLabel::HotKeyLabel(QWidget* parent) : QLabel(parent) {
+    setObjectName(qstring_from_utf8(HOT_KEY_LABEL));
+    hide();
+}
+
+bool HotKeyLabel::event(QEvent* event) {
+    if (event->type() == HotKeyNotification::event_type()) {
+        const auto* notification = static_cast<HotKeyNotification*>(event);
+        if (on_notification) on_notification(notification->identifier(), notification->second());
+        return true;
+    }
+    return QLabel::event(event);
+}
+
+ReaderWindow::ReaderWindow() {
+    setWindowTitle(reader_caption());
+    move(50, 50);
+    resize(459, 286);
+
+    content_box = new ContentBox(this);
+    content_box->setObjectName(qstring_from_utf8(CONTENT_BOX));
+    content_box->setGeometry(0, 0, 352, 240);
+
+    link_box = new QLineEdit(qstring_from_gbk(link_placeholder()), this);
+    link_box->setObjectName(qstring_from_utf8(LINK_BOX));
+    link_box->setGeometry(8, 216, 288, 24);
+    QPalette colours = link_box->palette();
+    colours.setColor(QPalette::Text, QColor::fromRgb(PLACEHOLDER_COLOUR));
+    colours.setColor(QPalette::Base, Qt::white);
+    link_box->setPalette(colours);
+    link_box->installEventFilter(this);
+
+    fetch_button = make_button(this, FETCH_BUTTON, QStringLiteral("获取"), {304, 216, 40, 24});
+    download_button =
+        make_button(this, DOWNLOAD_BUTTON, QStringLiteral("下载"), {352, 216, 32, 24});
+    next_page_button =
+        make_button(this, NEXT_PAGE_BUTTON, QStringLiteral("下一页"), {392, 216, 48, 24});
+
+    layout_timer = new QTimer(this);
+    layout_timer->setObjectName(qstring_from_utf8(LAYOUT_TIMER));
+    layout_timer->setInterval(100);
+
+    hot_key_label = new HotKeyLabel(this);
+}
+
+bool ReaderWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == link_box) {
+        if (event->type() == QEvent::FocusIn && on_link_focus_in) on_link_focus_in();
+        if (event->type() == QEvent::FocusOut && on_link_focus_out) on_link_focus_out();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ReaderWindow::closeEvent(QCloseEvent* event) {
+    if (on_close) on_close();
+    QWidget::closeEvent(event);
+}
+
+}  // namespace novel

@@ -1,0 +1,323 @@
+// The three windows on the offscreen platform: every control, the bindings,
+// the link box's placeholder, the layout timer and the window modality.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include "app/content_box.h"
+#include "app/download_window.h"
+#include "app/reader_window.h"
+#include "tests/app/window_test_support.h"
+
+using namespace std::string_view_literals;
+
+namespace novel::testing {
+namespace {
+
+struct ControlSpec {
+    std::string_view name;
+    const char* kind;
+    QRect place;
+    std::string_view text;  // UTF-8
+};
+
+class Windows : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        create_globals();
+        windows = std::make_unique<TestWindows>(services);
+        windows->open_window(Window::reader, false);
+        reader = windows->reader_window();
+        link_box = windows->find<QLineEdit>(Window::reader, "编辑框2");
+    }
+    void TearDown() override {
+        windows.reset();
+        release_globals();
+    }
+
+    void expect_controls(Window window, const std::vector<ControlSpec>& specs) {
+        for (const ControlSpec& spec : specs) {
+            SCOPED_TRACE(spec.name);
+            QWidget* widget = windows->control(window, spec.name);
+            ASSERT_NE(widget, nullptr);
+            EXPECT_TRUE(widget->inherits(spec.kind)) << widget->metaObject()->className();
+            EXPECT_EQ(widget->geometry(), spec.place);
+            EXPECT_TRUE(widget->isVisible());
+            EXPECT_TRUE(widget->isEnabled());
+            EXPECT_EQ(windows->read_text(window, spec.name), gbk_from_qstring(utf8(spec.text)));
+        }
+    }
+
+    // Gives the reader window the keyboard, as a click into it would.
+    void activate_reader() {
+        QApplication::setActiveWindow(reader);
+        ASSERT_TRUE(wait_until([&] { return QApplication::activeWindow() == reader; }));
+    }
+
+    [[nodiscard]] QRgb link_colour() const {
+        return link_box->palette().color(QPalette::Text).rgb() & 0xFFFFFF;
+    }
+
+    RecordingServices services;
+    std::unique_ptr<TestWindows> windows;
+    ReaderWindow* reader = nullptr;
+    QLineEdit* link_box = nullptr;
+};
+
+TEST_F(Windows, ReaderWindowHasEveryControlAsDesigned) {
+    EXPECT_EQ(reader->windowTitle(), utf8("Corvane免VIP小说下载器（仅支持趣笔阁www.qubige.com）"));
+    EXPECT_EQ(windows->window_width(Window::reader), 459);
+    EXPECT_EQ(windows->window_height(Window::reader), 286);
+    expect_controls(
+        Window::reader,
+        {
+            {"编辑框1", "QPlainTextEdit", {0, 0, 352, 240}, ""},
+            {"编辑框2", "QLineEdit", {8, 216, 288, 24}, "在这里粘贴小说链接，仅支持趣笔阁链接"},
+            {"按钮3", "QPushButton", {304, 216, 40, 24}, "获取"},
+            {"按钮1", "QPushButton", {352, 216, 32, 24}, "下载"},
+            {"按钮2", "QPushButton", {392, 216, 48, 24}, "下一页"},
+        });
+    EXPECT_EQ(link_colour(), 0xC0C0C0u);
+    EXPECT_EQ(link_box->palette().color(QPalette::Base), QColor(Qt::white));
+
+    const auto* content = windows->find<ContentBox>(Window::reader, "编辑框1");
+    ASSERT_NE(content, nullptr);
+    EXPECT_EQ(content->font().pixelSize(), 16);
+    EXPECT_EQ(content->font().weight(), QFont::Bold);
+    EXPECT_EQ(content->palette().color(QPalette::Text), QColor(Qt::black));
+    EXPECT_EQ(content->palette().color(QPalette::Base), QColor(Qt::white));
+    // Whichever face is used must be one that has Chinese glyphs.
+    const QString family = QFontInfo(content->font()).family();
+    EXPECT_TRUE(family == utf8("微软雅黑") || family.contains(QStringLiteral("CJK")))
+        << family.toStdString();
+
+    const auto* timer = reader->findChild<QTimer*>(utf8("时钟1"));
+    ASSERT_NE(timer, nullptr);
+    EXPECT_EQ(timer->interval(), 100);
+    EXPECT_TRUE(timer->isActive());
+    const auto* label = reader->findChild<QLabel*>(utf8("标签1"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(label->isHidden());
+}
+
+TEST_F(Windows, CreationShowsTheNoticeOnceThenTakesTheHotKey) {
+    ASSERT_EQ(windows->messages.size(), 1u);
+    EXPECT_EQ(windows->messages[0],
+              gbk_from_qstring(utf8("本软件仅供学习交流，请勿用于违法途径，CorvaneQQ：10001")));
+    ASSERT_EQ(services.hot_keys.size(), 1u);
+    EXPECT_EQ(services.hot_keys[0], (std::pair<std::uint32_t, std::uint32_t>{0, 0x28}));
+    EXPECT_EQ(globals().paging_hot_key_id, 5);
+    EXPECT_EQ(globals().reader_content_box != nullptr, true);
+}
+
+TEST_F(Windows, HotKeyNotificationsReachTheLabelAndPageOnlyForTheirIdentifier) {
+    globals().next_chapter_link = "https://www.qubige.com/7/8.html";
+    QCoreApplication::postEvent(reader->hot_key_label, new HotKeyNotification(6, 0));
+    QCoreApplication::postEvent(reader->hot_key_label, new HotKeyNotification(5, 0));
+    ASSERT_TRUE(wait_until([&] { return !services.links.empty(); }));
+    QApplication::processEvents();
+    EXPECT_EQ(services.links, std::vector<std::string>{"https://www.qubige.com/7/8.html"});
+}
+
+TEST_F(Windows, PlaceholderLeavesAndReturnsWithTheFocus) {
+    activate_reader();
+    const std::string placeholder = gbk_from_qstring(utf8("在这里粘贴小说链接，仅支持趣笔阁链接"));
+
+    link_box->setFocus();
+    ASSERT_TRUE(wait_until([&] { return link_box->hasFocus(); }));
+    EXPECT_EQ(link_box->text(), QString());
+    EXPECT_EQ(link_colour(), 0x000000u);
+
+    reader->next_page_button->setFocus();
+    ASSERT_TRUE(wait_until([&] { return !link_box->hasFocus(); }));
+    EXPECT_EQ(windows->read_text(Window::reader, "编辑框2"), placeholder);
+    EXPECT_EQ(link_colour(), 0xC0C0C0u);
+
+    // A single blank is not empty: leaving it changes nothing.
+    link_box->setFocus();
+    QTest::keyClicks(link_box, QStringLiteral(" "));
+    reader->next_page_button->setFocus();
+    EXPECT_EQ(link_box->text(), QStringLiteral(" "));
+    EXPECT_EQ(link_colour(), 0x000000u);
+
+    // The placeholder typed by hand goes the next time the box gains the focus.
+    link_box->setFocus();
+    link_box->clear();
+    link_box->insert(utf8("在这里粘贴小说链接，仅支持趣笔阁链接"));  // as pasted
+    reader->next_page_button->setFocus();
+    EXPECT_EQ(windows->read_text(Window::reader, "编辑框2"), placeholder);
+    link_box->setFocus();
+    EXPECT_EQ(link_box->text(), QString());
+}
+
+TEST_F(Windows, FetchingFromAnEmptyFocusedBoxPassesThePlaceholder) {
+    activate_reader();
+    link_box->setFocus();
+    ASSERT_TRUE(wait_until([&] { return link_box->hasFocus(); }));
+    ASSERT_EQ(link_box->text(), QString());
+    QTest::mouseClick(reader->fetch_button, Qt::LeftButton);
+    EXPECT_EQ(services.links, std::vector<std::string>{
+                                  gbk_from_qstring(utf8("在这里粘贴小说链接，仅支持趣笔阁链接"))});
+}
+
+TEST_F(Windows, FetchingPassesTheTypedLinkAndPagingLeavesTheLinkBoxAlone) {
+    activate_reader();
+    link_box->setFocus();
+    QTest::keyClicks(link_box, QStringLiteral(" https://www.qubige.com/1_1234/5678.html"));
+    QTest::mouseClick(reader->fetch_button, Qt::LeftButton);
+
+    QTest::mouseClick(reader->next_page_button, Qt::LeftButton);  // nothing read yet
+    globals().next_chapter_link = "https://www.qubige.com/1_1234/5679.html";
+    QTest::mouseClick(reader->next_page_button, Qt::LeftButton);
+
+    const std::vector<std::string> expected{" https://www.qubige.com/1_1234/5678.html", "",
+                                            "https://www.qubige.com/1_1234/5679.html"};
+    EXPECT_EQ(services.links, expected);
+    EXPECT_EQ(link_box->text(), QStringLiteral(" https://www.qubige.com/1_1234/5678.html"));
+}
+
+TEST_F(Windows, LayoutFollowsTheWindowSize) {
+    struct Expected {
+        QSize window;
+        QRect content, link, fetch, download, next_page;
+    };
+    const std::vector<Expected> sizes{
+        {{459, 286},
+         {0, 0, 439, 206},
+         {8, 206, 288, 24},
+         {304, 206, 40, 24},
+         {354, 206, 32, 24},
+         {394, 206, 48, 24}},
+        {{640, 480},
+         {0, 0, 620, 400},
+         {8, 400, 288, 24},
+         {304, 400, 40, 24},
+         {354, 400, 32, 24},
+         {394, 400, 48, 24}},
+        {{300, 200},
+         {0, 0, 280, 120},
+         {8, 120, 288, 24},
+         {304, 120, 40, 24},
+         {354, 120, 32, 24},
+         {394, 120, 48, 24}},
+    };
+    for (const Expected& size : sizes) {
+        SCOPED_TRACE(size.window.width());
+        reader->resize(size.window - (reader->frameGeometry().size() - reader->size()));
+        ASSERT_EQ(reader->frameGeometry().size(), size.window);
+        ASSERT_TRUE(wait_until([&] { return reader->content_box->geometry() == size.content; }));
+        EXPECT_EQ(link_box->geometry(), size.link);
+        EXPECT_EQ(reader->fetch_button->geometry(), size.fetch);
+        EXPECT_EQ(reader->download_button->geometry(), size.download);
+        EXPECT_EQ(reader->next_page_button->geometry(), size.next_page);
+    }
+}
+
+TEST_F(Windows, DownloadWindowOpensModelessWithEveryControl) {
+    QTest::mouseClick(reader->download_button, Qt::LeftButton);
+    DownloadWindow* download = windows->download_window();
+    ASSERT_NE(download, nullptr);
+    EXPECT_TRUE(download->isVisible());
+    EXPECT_EQ(download->windowModality(), Qt::NonModal);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(download->parentWidget(), nullptr);
+    EXPECT_EQ(download->windowTitle(), utf8("下载"));
+    EXPECT_EQ(download->frameGeometry().size(), QSize(320, 202));
+    EXPECT_EQ(download->minimumSize(), download->maximumSize());
+    expect_controls(Window::download,
+                    {
+                        {"输入书号", "QLabel", {8, 8, 72, 32}, "请输入书号："},
+                        {"编辑框1", "QLineEdit", {80, 8, 80, 32}, ""},
+                        {"按钮1", "QPushButton", {192, 8, 96, 32}, "取当前阅读序号"},
+                        {"透明标签1", "QLabel", {8, 48, 80, 32}, "起始章节序号："},
+                        {"编辑框2", "QLineEdit", {88, 48, 80, 32}, ""},
+                        {"按钮3", "QPushButton", {200, 56, 88, 32}, "下载说明"},
+                        {"透明标签2", "QLabel", {8, 88, 80, 32}, "结束章数序号："},
+                        {"编辑框3", "QLineEdit", {88, 88, 80, 32}, ""},
+                        {"按钮2", "QPushButton", {200, 96, 88, 32}, "开始下载"},
+                        {"单选框2", "QRadioButton", {8, 128, 88, 32}, "同一文本"},
+                        {"透明标签3", "QLabel", {88, 128, 152, 32}, "默认同目录保存（文本.txt）"},
+                    });
+    for (const char* label : {"输入书号", "透明标签1", "透明标签2", "透明标签3"}) {
+        EXPECT_FALSE(windows->control(Window::download, label)->autoFillBackground()) << label;
+    }
+
+    // The reader stays usable, and the two 编辑框2 are different controls.
+    QTest::mouseClick(reader->next_page_button, Qt::LeftButton);
+    EXPECT_EQ(services.links.size(), 1u);
+    windows->write_text(Window::download, "编辑框2", "12");
+    EXPECT_EQ(windows->read_text(Window::download, "编辑框2"), "12");
+    EXPECT_EQ(link_box->text(), utf8("在这里粘贴小说链接，仅支持趣笔阁链接"));
+
+    // Opening it again brings the same window forward.
+    QTest::mouseClick(reader->download_button, Qt::LeftButton);
+    EXPECT_EQ(windows->download_window(), download);
+    EXPECT_EQ(windows->read_text(Window::download, "编辑框2"), "12");
+}
+
+TEST_F(Windows, InstructionsWindowIsModalAndShowsThePicture) {
+    windows->open_window(Window::download, false);
+    DownloadWindow* download = windows->download_window();
+    ASSERT_NE(download, nullptr);
+
+    bool seen_while_open = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* instructions = QApplication::activeModalWidget();
+        ASSERT_NE(instructions, nullptr);
+        seen_while_open = true;
+        EXPECT_EQ(instructions, windows->instructions_window());
+        EXPECT_EQ(QApplication::activeModalWidget(), instructions);
+        EXPECT_EQ(instructions->windowModality(), Qt::ApplicationModal);
+        EXPECT_EQ(instructions->parentWidget(), nullptr);
+        EXPECT_EQ(instructions->windowTitle(), utf8("下载说明"));
+        EXPECT_EQ(instructions->frameGeometry().size(), QSize(364, 200));
+        EXPECT_EQ(instructions->minimumSize(), instructions->maximumSize());
+        const auto* picture = windows->find<QLabel>(Window::instructions, "图片框1");
+        EXPECT_NE(picture, nullptr);
+        if (picture != nullptr) {
+            EXPECT_EQ(picture->geometry(), QRect(0, 0, 376, 224));
+            EXPECT_EQ(picture->pixmap().size(), QSize(357, 171));
+        }
+        instructions->close();
+    });
+    // Never left hanging in the modal loop, whatever went wrong above.
+    QTimer::singleShot(3000, [] {
+        if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    });
+    QTest::mouseClick(download->instructions_button, Qt::LeftButton);
+    // The click handler returns only once the window is closed.
+    EXPECT_TRUE(seen_while_open);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    const QImage picture(QStringLiteral(":/instructions.png"));
+    EXPECT_EQ(picture.size(), QSize(357, 171));
+    EXPECT_FALSE(picture.hasAlphaChannel());
+}
+
+TEST_F(Windows, ClosingTheReaderWindowClosesTheDownloadWindow) {
+    windows->open_window(Window::download, false);
+    ASSERT_NE(windows->download_window(), nullptr);
+    reader->close();
+    EXPECT_FALSE(reader->isVisible());
+    EXPECT_TRUE(wait_until([&] { return windows->download_window() == nullptr; }));
+}
+
+}  // namespace
+}  // namespace novel::testing
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
+    QApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}
