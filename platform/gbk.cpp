@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <type_traits>
 
@@ -81,8 +82,8 @@ public:
 
     char16_t single(unsigned char byte) const { return single_[byte]; }
     // 0 when the pair is not a character of the code page.
+    // Invalid trail bytes hold 0 in the table, so the lookup needs no test.
     char16_t pair(unsigned char lead, unsigned char trail) const {
-        if (trail < 0x40 || trail == 0x7F || trail == 0xFF) return 0;
         return double_[index(lead, trail)];
     }
     // 0 when unmappable; below 0x100 a single byte, otherwise lead << 8 | trail.
@@ -90,7 +91,7 @@ public:
 
 private:
     static std::size_t index(unsigned lead, unsigned trail) {
-        return (lead - 0x81) * 0xBF + (trail - 0x40);
+        return (lead - 0x81) * 0x100 + trail;
     }
     static char16_t decode_with(iconv_t decoder, const char* input, std::size_t size) {
         char output[4];
@@ -100,7 +101,7 @@ private:
     }
 
     std::array<char16_t, 0x100> single_{};
-    std::array<char16_t, 0x7E * 0xBF> double_{};
+    std::array<char16_t, 0x7E * 0x100> double_{};
     std::array<std::uint16_t, 0x10000> encode_{};
 };
 
@@ -109,35 +110,66 @@ const Gbk936Tables& tables() {
     return instance;
 }
 
-// Decodes one character at offset; returns its byte size.
-std::size_t decode_at(const Gbk936Tables& code_page, std::string_view gbk, std::size_t offset,
-                      char16_t* unit) {
-    const auto byte = static_cast<unsigned char>(gbk[offset]);
-    if (byte < 0x80) {
-        *unit = byte;
-        return 1;
+constexpr unsigned kCheckpointShift = 6;  // a byte offset kept for every 64th unit
+
+// The size in bytes of the character that starts at offset.
+std::size_t character_size(const Gbk936Tables& code_page, const unsigned char* bytes,
+                           std::size_t size, std::size_t offset) {
+    const unsigned char byte = bytes[offset];
+    if (is_lead_byte(byte) && offset + 1 < size && code_page.pair(byte, bytes[offset + 1]) != 0) {
+        return 2;
     }
-    if (is_lead_byte(byte) && offset + 1 < gbk.size()) {
-        if (char16_t decoded = code_page.pair(byte, static_cast<unsigned char>(gbk[offset + 1]))) {
-            *unit = decoded;
-            return 2;
+    return 1;
+}
+
+// Decodes the whole text into units sized up front and, when checkpoints is
+// given, stores the byte offset of every 64th unit. A page is decoded on
+// every regex search, so this loop is hot.
+std::size_t decode_into(std::string_view gbk, char16_t* units, std::uint32_t* checkpoints) {
+    constexpr std::size_t kCheckpointMask = (std::size_t{1} << kCheckpointShift) - 1;
+    const Gbk936Tables& code_page = tables();
+    const auto* bytes = reinterpret_cast<const unsigned char*>(gbk.data());
+    const std::size_t size = gbk.size();
+    std::size_t count = 0;
+    for (std::size_t offset = 0; offset < size;) {
+        // Markup comes in long ASCII runs: take eight bytes at a time.
+        while (offset + 8 <= size) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes + offset, 8);
+            if ((word & 0x8080808080808080ULL) != 0) break;
+            const std::size_t next_checkpoint = (count + kCheckpointMask) & ~kCheckpointMask;
+            if (checkpoints != nullptr && next_checkpoint < count + 8) {
+                checkpoints[next_checkpoint >> kCheckpointShift] =
+                    static_cast<std::uint32_t>(offset + (next_checkpoint - count));
+            }
+            for (std::size_t i = 0; i < 8; ++i) units[count + i] = bytes[offset + i];
+            count += 8;
+            offset += 8;
+        }
+        if (offset >= size) break;
+        if (checkpoints != nullptr && (count & kCheckpointMask) == 0) {
+            checkpoints[count >> kCheckpointShift] = static_cast<std::uint32_t>(offset);
+        }
+        const unsigned char byte = bytes[offset];
+        if (byte < 0x80) {
+            units[count++] = byte;
+            ++offset;
+        } else if (character_size(code_page, bytes, size, offset) == 2) {
+            units[count++] = code_page.pair(byte, bytes[offset + 1]);
+            offset += 2;
+        } else {
+            units[count++] = code_page.single(byte);
+            ++offset;
         }
     }
-    *unit = code_page.single(byte);
-    return 1;
+    return count;
 }
 
 }  // namespace
 
 std::u16string gbk_to_utf16(std::string_view gbk) {
-    const Gbk936Tables& code_page = tables();
-    std::u16string utf16;
-    utf16.reserve(gbk.size());
-    for (std::size_t offset = 0; offset < gbk.size();) {
-        char16_t unit;
-        offset += decode_at(code_page, gbk, offset, &unit);
-        utf16.push_back(unit);
-    }
+    std::u16string utf16(gbk.size(), u'\0');
+    utf16.resize(decode_into(gbk, utf16.data(), nullptr));
     return utf16;
 }
 
@@ -169,23 +201,23 @@ std::string utf16_to_gbk(std::u16string_view utf16) {
     return gbk;
 }
 
-DecodedGbk::DecodedGbk(std::string_view gbk) {
-    const Gbk936Tables& code_page = tables();
-    utf16_.reserve(gbk.size());
-    byte_offsets_.reserve(gbk.size() + 1);
-    for (std::size_t offset = 0; offset < gbk.size();) {
-        char16_t unit;
-        const std::size_t size = decode_at(code_page, gbk, offset, &unit);
-        utf16_.push_back(unit);
-        byte_offsets_.push_back(static_cast<std::uint32_t>(offset));
-        offset += size;
-    }
-    byte_offsets_.push_back(static_cast<std::uint32_t>(gbk.size()));
+DecodedGbk::DecodedGbk(std::string_view gbk)
+    : source_(gbk),
+      utf16_(gbk.size(), u'\0'),
+      checkpoints_((gbk.size() >> kCheckpointShift) + 1) {
+    utf16_.resize(decode_into(gbk, utf16_.data(), checkpoints_.data()));
+    checkpoints_.resize((utf16_.size() >> kCheckpointShift) + 1);
 }
 
 std::size_t DecodedGbk::byte_offset(std::size_t unit) const {
-    if (unit >= byte_offsets_.size()) return byte_offsets_.back();
-    return byte_offsets_[unit];
+    if (unit >= utf16_.size()) return source_.size();
+    const Gbk936Tables& code_page = tables();
+    const auto* bytes = reinterpret_cast<const unsigned char*>(source_.data());
+    std::size_t offset = checkpoints_[unit >> kCheckpointShift];
+    for (std::size_t at = unit & ~((std::size_t{1} << kCheckpointShift) - 1); at < unit; ++at) {
+        offset += character_size(code_page, bytes, source_.size(), offset);
+    }
+    return offset;
 }
 
 }  // namespace novel

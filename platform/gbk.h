@@ -29,8 +29,11 @@ public:
     [[nodiscard]] std::size_t byte_offset(std::size_t unit) const;
 
 private:
+    std::string source_;
     std::u16string utf16_;
-    std::vector<std::uint32_t> byte_offsets_;  // one per unit, plus the end
+    // The byte offset of every 64th unit; the rest is found by walking from
+    // there, which keeps the map small and its making cheap.
+    std::vector<std::uint32_t> checkpoints_;
 };
 
 }  // namespace novel

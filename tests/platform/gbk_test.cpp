@@ -79,3 +79,24 @@ TEST(GbkRandomised, DecodingAgreesWithTheOffsetMapAndValidTextRoundTrips) {
         }
     }
 }
+
+TEST(DecodedGbk, OffsetsAgreeWithACharacterByCharacterWalkOnLongMixedText) {
+    std::mt19937 random(64);
+    static constexpr char kBytes[] = {'a', '<', '\xd6', '\xd0', '\xb2', '\x62', '\xff', '\x80',
+                                      '\x81', '\x7f', '\0'};
+    for (int round = 0; round < 20; ++round) {
+        std::string bytes(500 + random() % 1500, ' ');
+        for (char& c : bytes) c = kBytes[random() % sizeof kBytes];
+        if (round % 2 == 0) bytes.replace(100, 0, std::string(300, 'x'));  // a long ASCII run
+        const DecodedGbk decoded(bytes);
+        std::size_t offset = 0;
+        for (std::size_t unit = 0; unit < decoded.utf16().size(); ++unit) {
+            ASSERT_EQ(decoded.byte_offset(unit), offset) << "unit " << unit;
+            const bool pair =
+                offset + 1 < bytes.size() && gbk_to_utf16(bytes.substr(offset, 2)).size() == 1;
+            offset += pair ? 2 : 1;
+        }
+        ASSERT_EQ(offset, bytes.size());
+        ASSERT_EQ(decoded.byte_offset(decoded.utf16().size()), bytes.size());
+    }
+}
