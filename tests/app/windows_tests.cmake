@@ -18,3 +18,12 @@ add_executable(hot_key_test hot_key_test.cpp)
 target_link_libraries(hot_key_test PRIVATE project_options GTest::gtest hot_key X11::X11)
 add_test(NAME hot_key_test COMMAND xvfb-run -a $<TARGET_FILE:hot_key_test>)
 set_tests_properties(hot_key_test PROPERTIES TIMEOUT 120)
+
+# The real program driven like a user, in the namespace where the site's
+# host name is this machine; skipped (77) where the namespace cannot be made.
+add_test(NAME end_to_end
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/support/in_site_namespace.sh
+    xvfb-run -a bash ${CMAKE_CURRENT_SOURCE_DIR}/end_to_end.sh
+    $<TARGET_FILE:novel_reader> $<TARGET_FILE:serve_fixture_site>
+    ${CMAKE_CURRENT_BINARY_DIR}/end_to_end)
+set_tests_properties(end_to_end PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)

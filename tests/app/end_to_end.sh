@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The real program against the fixture site, as a user drives it: run inside
+# the site's namespace (the host name is 127.0.0.1) and under Xvfb.
+#
+#   in_site_namespace.sh xvfb-run -a end_to_end.sh PROGRAM SERVER WORK_DIR
+#
+# Dismisses the notice, types a chapter address into the link box, clicks
+# "获取", presses Down, and checks from the server's request log that the
+# chapter and then its next page were fetched. Screenshots go to WORK_DIR.
+set -euo pipefail
+
+program=$1
+server=$2
+work=$3
+mkdir -p "$work"
+log="$work/requests.log"
+: >"$log"
+rm -f "$work"/*.png
+
+fail() {
+    echo "end_to_end: $*" >&2
+    echo "--- requests:" >&2
+    cat "$log" >&2
+    exit 1
+}
+
+# Polls a condition for up to ten seconds.
+wait_for() {
+    local tries=100
+    until eval "$1"; do
+        tries=$((tries - 1))
+        [[ $tries -gt 0 ]] || return 1
+        sleep 0.1
+    done
+}
+
+pids=()
+trap 'kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true' EXIT
+
+"$server" "$log" 443 >"$work/server.out" 2>&1 &
+pids+=($!)
+wait_for 'grep -qs "^listening" "$work/server.out"' || fail "the fixture server did not start"
+
+(cd "$work" && exec "$program") >"$work/program.out" 2>&1 &
+pids+=($!)
+wait_for 'window=$(xdotool search --name "^Corvane" 2>/dev/null | head -n 1); [[ -n $window ]]' ||
+    fail "the reader window did not appear"
+
+# The notice is up and holds the keyboard; Return dismisses it.
+sleep 0.5
+import -window root "$work/1-notice.png"
+xdotool key Return
+sleep 0.5
+
+# The layout timer has put the bottom row at top 206 by now.
+xdotool mousemove --window "$window" 150 218 click 1
+xdotool type --delay 5 "https://www.qubige.com/123/1.html"
+xdotool mousemove --window "$window" 324 218 click 1
+wait_for 'grep -qx "/123/1.html" "$log"' || fail "clicking 获取 fetched nothing"
+sleep 0.3
+import -window root "$work/2-chapter.png"
+
+xdotool key Down
+wait_for '[[ $(wc -l <"$log") -ge 2 ]]' || fail "Down fetched nothing"
+sleep 0.3
+import -window root "$work/3-next.png"
+
+expected=$'/123/1.html\n/123/2.html'
+[[ "$(cat "$log")" == "$expected" ]] || fail "unexpected requests"
+kill -0 "${pids[1]}" || fail "the program ended"
+echo "end_to_end: fetched the chapter, then its next page on Down"
