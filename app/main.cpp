@@ -32,5 +32,6 @@ int main(int argc, char** argv) {
     windows = std::make_unique<novel::QtWindowOperations>(services);
     windows->open_window(novel::Window::reader, /*modal=*/false);
     QApplication::exec();
+    windows.reset();  // the windows call into the services until they are gone
     return 0;
 }
