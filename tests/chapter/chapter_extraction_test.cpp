@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -109,6 +110,8 @@ struct EdgeCase {
     std::string text;  // owned: some expectations are built on the spot
 };
 
+void PrintTo(const EdgeCase& edge_case, std::ostream* out) { *out << edge_case.name; }
+
 class ExtractChapterEdges : public testing::TestWithParam<EdgeCase> {};
 
 TEST_P(ExtractChapterEdges, GivesTheExactText) {
@@ -176,6 +179,8 @@ struct LinkCase {
     std::string_view next_link;
 };
 
+void PrintTo(const LinkCase& link_case, std::ostream* out) { *out << link_case.name; }
+
 class ExtractChapterLinks : public testing::TestWithParam<LinkCase> {};
 
 TEST_P(ExtractChapterLinks, TakesTheFirstGroupOfTheTwentyFourthLink) {
@@ -219,6 +224,21 @@ TEST(FixtureSite, SizedPagesReachTheirSizeAndLinkOn) {
     const Extraction result = extract(page.bytes);
     EXPECT_EQ(result.text, page.clean_text);
     EXPECT_EQ(result.next_link, site("/big/2.html"));
+}
+
+TEST(FixtureSite, LongChainsLinkEachPageToTheNext) {
+    const std::vector<fixture::FixturePage> chain =
+        fixture::generate_book({.book = "chain", .chapter_count = 20, .page_bytes = 6000});
+    ASSERT_EQ(chain.size(), 20u);
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+        SCOPED_TRACE(chain[i].path);
+        EXPECT_GE(chain[i].bytes.size(), 6000u);
+        EXPECT_LT(chain[i].bytes.size(), 6300u);
+        const Extraction result = extract(chain[i].bytes);
+        EXPECT_EQ(result.text, chain[i].clean_text);
+        const std::string next = i + 1 < chain.size() ? chain[i + 1].path : "/chain/21.html";
+        EXPECT_EQ(result.next_link, site(next));
+    }
 }
 
 // The entry points, fetching from a loopback server.
