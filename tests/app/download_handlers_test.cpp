@@ -124,8 +124,8 @@ class DownloadRangeTest : public testing::Test {
                                        }});
         ASSERT_TRUE(server_->listening());
     }
-    void serve_book(const fixture::BookSpec& spec) {
-        book_ = fixture::generate_book(spec);
+    void serve_book(const fixture::BookSpec& shape) {
+        book_ = fixture::generate_book(shape);
         serve(fixture::as_site(book_));
     }
 
