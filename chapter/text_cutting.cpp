@@ -4,9 +4,6 @@
 
 namespace novel {
 namespace {
-// Lets a marker that must hold a double quote be written without one.
-constexpr std::string_view kQuotePlaceholder = "#引号";
-
 std::string with_quotes(std::string_view marker) {
     return replace_text(marker, kQuotePlaceholder, "\"");
 }

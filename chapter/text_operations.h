@@ -16,6 +16,10 @@ namespace novel {
 
 inline constexpr int kNotFound = -1;
 
+// "#引号" in GBK: lets a marker or pattern that must hold a double quote be
+// written without one.
+inline constexpr std::string_view kQuotePlaceholder = "#\xD2\xFD\xBA\xC5";
+
 [[nodiscard]] int text_length(std::string_view text);
 
 // First occurrence of needle beginning at or after start (below 1 counts as 1).
@@ -25,8 +29,7 @@ inline constexpr int kNotFound = -1;
 
 // Last occurrence of needle beginning at or before start (omitted: the end).
 [[nodiscard]] int find_text_last(std::string_view text, std::string_view needle,
-                                 std::optional<int> start = std::nullopt,
-                                 bool ignore_case = false);
+                                 std::optional<int> start = std::nullopt, bool ignore_case = false);
 
 // Replaces occurrences left to right, without overlap and without rescanning
 // inserted text, beginning at or after start; at most count replacements

@@ -7,10 +7,6 @@
 namespace novel {
 namespace {
 
-// "#引号" in GBK: a way to write a double quote in a pattern that has to sit
-// inside a quoted string.
-constexpr std::string_view kQuoteMarker = "#\xD2\xFD\xBA\xC5";
-
 // The text of a span cut from the GBK subject, with its byte offset or -1.
 std::string cut(std::string_view subject, const MatchSpan& span, int* position) {
     if (!span.is_set() || span.length == 0) {
@@ -37,8 +33,9 @@ bool RegexObject::execute(std::string_view pattern, std::string_view subject,
                                        .global = options.global};
     engine_.reset();
     matches_.reset();
-    const std::string written =
-        options.unescape_quotes ? replace_text(pattern, kQuoteMarker, "\"") : std::string(pattern);
+    const std::string written = options.unescape_quotes
+                                    ? replace_text(pattern, kQuotePlaceholder, "\"")
+                                    : std::string(pattern);
     auto engine = std::make_shared<const RegexEngine>(gbk_to_utf16(written), engine_options);
     subject_ = std::string(subject);
 

@@ -27,10 +27,12 @@ TEST(TextBetween, EmptyWhenAMarkerIsMissingOrTheyTouch) {
 }
 
 TEST(TextBetween, QuotePlaceholderStandsForADoubleQuoteInEitherMarker) {
-    const std::string left = "href=#引号";
-    const std::string right = "#引号>";
+    // "#引号" as the GBK bytes a caller's text holds
+    const std::string left = "href=#\xd2\xfd\xba\xc5";
+    const std::string right = "#\xd2\xfd\xba\xc5>";
     EXPECT_EQ(text_between("<a href=\"/1/2.html\">", left, right), "/1/2.html");
-    EXPECT_EQ(left, "href=#引号");  // the caller's marker is untouched
+    EXPECT_EQ(left, "href=#\xd2\xfd\xba\xc5");  // the caller's marker is untouched
+    EXPECT_EQ(text_between("<a href=\"/x\">", "href=#引号", "#引号>"), "");  // UTF-8 is not GBK
     EXPECT_EQ(text_between("<a href=\"/x\">", "href=\"", "\">"), "/x");
 }
 
