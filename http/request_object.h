@@ -7,6 +7,9 @@
 // Successive exchanges share one process-wide pool of connections, DNS
 // answers and TLS sessions, so per-call objects still reuse connections.
 // Only http and https are spoken, for the address and for every redirect.
+//
+// Time-outs, proxy and options stay on the object from one exchange to the
+// next; request headers go out with the next send only.
 
 #include <cstddef>
 #include <cstdint>
@@ -57,7 +60,8 @@ class HttpRequestObject {
 
     // Resolve plus connect bound the connection phase; send and receive are
     // stall limits: that long without a byte moving ends the exchange.
-    // Zero or less means no limit for that phase.
+    // Zero or less lifts the limit (the connection phase then keeps the
+    // transfer library's own).
     void set_timeouts(int resolve_ms, int connect_ms, int send_ms, int receive_ms);
     void set_proxy(int setting, std::string_view server);
     // Headers set before or after open go out with the next send, in order.

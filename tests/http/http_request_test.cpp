@@ -110,6 +110,20 @@ TEST(HttpRequestHeaders, DetectionIsCaseSensitiveAndBySubstring) {
     EXPECT_EQ(requests[2].header_lines.at(2), "Accept: */*");  // blank and nameless lines skipped
 }
 
+TEST(HttpRequestHeaders, GbkTextsKeepTheirBytes) {
+    RecordingServer server;
+    const std::string url = server.url("/\xd6\xd0.html");
+    std::string headers = "X-Name: \xd6\xd0\xce\xc4";
+    EXPECT_EQ(http_request(url, {.headers = &headers}), "ok");
+    const RecordedRequest request = only_request(server);
+    EXPECT_EQ(request.header("X-Name"), "\xd6\xd0\xce\xc4"sv);
+    EXPECT_EQ(request.header("Referer"), url);
+    // The request line cannot carry raw high bytes: each byte is escaped as it is.
+    std::string target = request.target;
+    for (char& c : target) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_EQ(target, "/%d6%d0.html");
+}
+
 TEST(HttpRequestMethods, TableIndexAndOutOfRangeMeansGet) {
     RecordingServer server;
     const std::pair<int, std::string_view> cases[] = {{0, "GET"},   {1, "POST"},    {2, "HEAD"},

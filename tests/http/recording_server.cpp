@@ -217,6 +217,8 @@ class RecordingServer::Tap : public httplib::Server {
         port_ = bind_to_any_port("127.0.0.1");
         if (port_ <= 0) throw std::runtime_error("test server: cannot bind");
         listener_ = std::thread([this] { listen_after_bind(); });
+        // stop() does nothing until the loop runs, so a quick destructor could miss it.
+        while (!is_running()) std::this_thread::sleep_for(1ms);
     }
     ~Tap() override {
         stopping_ = true;
