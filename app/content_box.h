@@ -15,24 +15,24 @@ namespace novel {
 class ContentBox final : public QPlainTextEdit {
     Q_OBJECT
 
-  public:
+public:
     explicit ContentBox(QWidget* parent);
 
     [[nodiscard]] const std::string& gbk_text() const { return gbk_text_; }
     void set_gbk_text(std::string_view text);
 
-  private:
+private:
     std::string gbk_text_;
 };
 
 // show_chapter's working text while the reader window exists.
 class ContentBoxText final : public WorkingText {
-  public:
+public:
     explicit ContentBoxText(ContentBox* box) : box_(box) {}
     [[nodiscard]] std::string read() const override { return box_->gbk_text(); }
     void write(std::string_view text) override { box_->set_gbk_text(text); }
 
-  private:
+private:
     ContentBox* box_;
 };
 

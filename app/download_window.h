@@ -11,7 +11,7 @@ class QPushButton;
 namespace novel {
 
 class DownloadWindow final : public QWidget {
-  public:
+public:
     DownloadWindow();
 
     QLineEdit* book_number_box;
@@ -23,7 +23,7 @@ class DownloadWindow final : public QWidget {
 };
 
 class InstructionsWindow final : public QDialog {
-  public:
+public:
     InstructionsWindow();
 };
 

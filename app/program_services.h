@@ -13,7 +13,7 @@ namespace novel {
 class GlobalHotKeys;
 
 class ProgramServices final : public ReaderServices {
-  public:
+public:
     // receiver gives the object that hot-key notifications are posted to
     // (the reader window's 标签1), or null when there is none.
     explicit ProgramServices(std::function<QObject*()> receiver);
@@ -25,7 +25,7 @@ class ProgramServices final : public ReaderServices {
     [[nodiscard]] std::int32_t register_hot_key(std::uint32_t modifiers,
                                                 std::uint32_t virtual_key) override;
 
-  private:
+private:
     std::function<QObject*()> receiver_;
     std::unique_ptr<GlobalHotKeys> hot_keys_;
 };

@@ -36,7 +36,7 @@ inline constexpr std::string_view HOT_KEY_LABEL = "标签1";
 // What the handlers need beyond the controls: the reading itself and the
 // system-wide hot key. The program passes its real ones, tests their fakes.
 class ReaderServices {
-  public:
+public:
     virtual ~ReaderServices() = default;
     // Fetches link into the content box and moves next_chapter_link on.
     virtual void show_chapter(std::string_view link) = 0;

@@ -19,29 +19,29 @@ class ContentBox;
 // A hot-key press on its way to the hot-key label: the identifier and a
 // second integer, as the label's handler receives them.
 class HotKeyNotification final : public QEvent {
-  public:
+public:
     HotKeyNotification(std::int32_t identifier, std::int32_t second);
     [[nodiscard]] static QEvent::Type event_type();
     [[nodiscard]] std::int32_t identifier() const { return identifier_; }
     [[nodiscard]] std::int32_t second() const { return second_; }
 
-  private:
+private:
     std::int32_t identifier_;
     std::int32_t second_;
 };
 
 // 标签1: never shown; the receiver of hot-key notifications.
 class HotKeyLabel final : public QLabel {
-  public:
+public:
     explicit HotKeyLabel(QWidget* parent);
     std::function<void(std::int32_t identifier, std::int32_t second)> on_notification;
 
-  protected:
+protected:
     bool event(QEvent* event) override;
 };
 
 class ReaderWindow final : public QWidget {
-  public:
+public:
     ReaderWindow();
 
     ContentBox* content_box;
@@ -56,7 +56,7 @@ class ReaderWindow final : public QWidget {
     std::function<void()> on_link_focus_out;
     std::function<void()> on_close;
 
-  protected:
+protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 };

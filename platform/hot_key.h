@@ -18,7 +18,7 @@ inline constexpr std::uint32_t HOT_KEY_SUPER = 0x8;
 
 // Needs a QCoreApplication. Without an X display every registration fails.
 class GlobalHotKeys {
-  public:
+public:
     using Handler = std::function<void(std::int32_t identifier)>;
 
     GlobalHotKeys();
@@ -36,7 +36,7 @@ class GlobalHotKeys {
     [[nodiscard]] std::int32_t register_hot_key(std::uint32_t modifiers, std::uint32_t virtual_key,
                                                 Handler on_press);
 
-  private:
+private:
     struct Connection;
     std::unique_ptr<Connection> connection_;
 };

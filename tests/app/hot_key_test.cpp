@@ -46,7 +46,7 @@ unsigned server_modifier_state() {
 }
 
 class HotKeys : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         if (!hot_keys.has_display()) GTEST_SKIP() << "no X display";
         identifier = hot_keys.register_hot_key(

@@ -27,7 +27,7 @@ constexpr auto NOTICE_GBK =
 
 // Records every window operation in order; controls of the reader window only.
 class FakeWindows final : public WindowOperations {
-  public:
+public:
     std::map<std::string, std::string, std::less<>> texts;
     std::map<std::string, int, std::less<>> lefts, tops;
     int width = 459;
@@ -79,7 +79,7 @@ class FakeWindows final : public WindowOperations {
 };
 
 class FakeServices final : public ReaderServices {
-  public:
+public:
     std::int32_t identifier_to_return = 7;
     std::vector<std::string> links;
     std::vector<std::string>* log;
@@ -97,7 +97,7 @@ class FakeServices final : public ReaderServices {
 };
 
 class ReaderHandlers : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { create_globals(); }
     void TearDown() override { release_globals(); }
 

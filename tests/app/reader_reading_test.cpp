@@ -22,7 +22,7 @@ namespace novel::testing {
 namespace {
 
 class Reading : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         create_globals();
         windows = std::make_unique<TestWindows>(services);

@@ -20,7 +20,7 @@ namespace novel::testing {
 
 // Message boxes are recorded, never shown, so no test blocks on one.
 class TestWindows final : public QtWindowOperations {
-  public:
+public:
     using QtWindowOperations::QtWindowOperations;
     std::vector<std::string> messages;
     void message_box(std::string_view text) override { messages.emplace_back(text); }
@@ -32,7 +32,7 @@ class TestWindows final : public QtWindowOperations {
 };
 
 class RecordingServices final : public ReaderServices {
-  public:
+public:
     std::int32_t hot_key_identifier = 5;
     std::vector<std::string> links;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> hot_keys;

@@ -32,7 +32,7 @@ struct ControlSpec {
 };
 
 class Windows : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         create_globals();
         windows = std::make_unique<TestWindows>(services);
