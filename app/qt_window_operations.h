@@ -22,7 +22,7 @@ class ReaderWindow;
 // and runs its creation handler. Needs the program-wide state for as long as
 // the reader window exists, and must go before the state is released.
 class QtWindowOperations : public WindowOperations {
-  public:
+public:
     explicit QtWindowOperations(ReaderServices& services);
     ~QtWindowOperations() override;
     QtWindowOperations(const QtWindowOperations&) = delete;
@@ -55,7 +55,7 @@ class QtWindowOperations : public WindowOperations {
     [[nodiscard]] QWidget* window_widget(Window window) const;
     [[nodiscard]] QWidget* control(Window window, std::string_view name) const;
 
-  private:
+private:
     void open_reader_window();
     void open_download_window();
     void open_instructions_window(bool modal);
