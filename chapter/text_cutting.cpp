@@ -40,10 +40,12 @@ std::string replace_pairs(std::string_view text, std::initializer_list<Replaceme
                           const ReplacePairsOptions& options) {
     const int start = options.start == 0 ? 1 : options.start;
     std::string result(text);
+    std::string replaced;
     for (const ReplacementPair& pair : pairs) {
-        if (pair.find.empty()) continue;
-        result = replace_text(result, pair.find, pair.replacement, start, options.count,
-                              options.case_sensitive);
+        if (replace_text_into(result, pair.find, pair.replacement, start, options.count,
+                              options.case_sensitive, &replaced)) {
+            result.swap(replaced);
+        }
     }
     return result;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace novel {
 namespace {
@@ -49,59 +50,104 @@ private:
 
 char fold_ascii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
 
-// Folds eight bytes at a time: case-blind searches fold every byte they see.
-std::string folded_copy(std::string_view text) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-    std::string folded(text);
-    std::size_t index = 0;
-    for (; index + 8 <= folded.size(); index += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, folded.data() + index, 8);
-        const std::uint64_t low_seven = word & ~kHighBits;
-        const std::uint64_t at_least_a = low_seven + (0x80 - 'A') * kOnes;
-        const std::uint64_t above_z = low_seven + (0x7F - 'Z') * kOnes;
-        const std::uint64_t upper = (at_least_a ^ above_z) & ~word & kHighBits;
-        word |= upper >> 2;  // 0x80 >> 2 is the case bit 0x20
-        std::memcpy(folded.data() + index, &word, 8);
-    }
-    for (; index < folded.size(); ++index) folded[index] = fold_ascii(folded[index]);
-    return folded;
+constexpr std::size_t kNone = std::string_view::npos;
+
+// The offset of byte at or after offset, or kNone.
+std::size_t find_byte(std::string_view text, char byte, std::size_t offset) {
+    if (offset >= text.size()) return kNone;
+    const void* found = std::memchr(text.data() + offset, byte, text.size() - offset);
+    return found == nullptr ? kNone : static_cast<std::size_t>(static_cast<const char*>(found) -
+                                                               text.data());
 }
 
+// Finds where a needle's bytes occur, ignoring character boundaries. A
+// case-blind search looks for both cases of the first byte with memchr and
+// folds only the bytes it compares, so the text is never copied.
+class CandidateFinder {
+public:
+    CandidateFinder(std::string_view text, std::string_view needle, bool ignore_case)
+        : text_(text), needle_(needle), ignore_case_(ignore_case) {
+        if (!ignore_case_ || needle_.empty()) return;
+        folded_needle_.resize(needle_.size());
+        std::transform(needle_.begin(), needle_.end(), folded_needle_.begin(), fold_ascii);
+        lower_first_ = folded_needle_.front();
+        upper_first_ = (lower_first_ >= 'a' && lower_first_ <= 'z')
+                           ? static_cast<char>(lower_first_ - ('a' - 'A'))
+                           : lower_first_;
+    }
+
+    std::size_t next(std::size_t offset) {
+        if (!ignore_case_) return text_.find(needle_, offset);
+        while (true) {
+            const std::size_t candidate = next_first_byte(offset);
+            if (candidate == kNone || candidate + needle_.size() > text_.size()) return kNone;
+            if (rest_matches(candidate)) return candidate;
+            offset = candidate + 1;
+        }
+    }
+
+private:
+    // Both cases' next positions are kept, so each memchr result serves
+    // until the search passes it.
+    std::size_t next_first_byte(std::size_t offset) {
+        if (lower_at_ == kUnknown || (lower_at_ != kNone && lower_at_ < offset)) {
+            lower_at_ = find_byte(text_, lower_first_, offset);
+        }
+        if (upper_first_ == lower_first_) return lower_at_;
+        if (upper_at_ == kUnknown || (upper_at_ != kNone && upper_at_ < offset)) {
+            upper_at_ = find_byte(text_, upper_first_, offset);
+        }
+        return std::min(lower_at_, upper_at_);
+    }
+
+    bool rest_matches(std::size_t candidate) const {
+        for (std::size_t index = 1; index < folded_needle_.size(); ++index) {
+            if (fold_ascii(text_[candidate + index]) != folded_needle_[index]) return false;
+        }
+        return true;
+    }
+
+    static constexpr std::size_t kUnknown = kNone - 1;
+
+    std::string_view text_;
+    std::string_view needle_;
+    bool ignore_case_;
+    std::string folded_needle_;
+    char lower_first_ = 0;
+    char upper_first_ = 0;
+    std::size_t lower_at_ = kUnknown;
+    std::size_t upper_at_ = kUnknown;
+};
+
 // Finds needle occurrences that begin on character boundaries, in order.
-// Folding ASCII letters maps trail bytes to trail bytes and never creates a
-// lead byte, so boundaries found on the folded text hold for the original.
 class OccurrenceScanner {
 public:
     OccurrenceScanner(std::string_view text, std::string_view needle, bool ignore_case)
-        : folded_text_(ignore_case ? folded_copy(text) : std::string()),
-          folded_needle_(ignore_case ? folded_copy(needle) : std::string()),
-          haystack_(ignore_case ? std::string_view(folded_text_) : text),
-          needle_(ignore_case ? std::string_view(folded_needle_) : needle),
-          boundaries_(haystack_),
+        : candidates_(text, needle, ignore_case),
+          size_(text.size()),
+          empty_needle_(needle.empty()),
+          boundaries_(text),
           // no trail byte is below 0x40, so such a needle always starts a character
-          needle_starts_character_(!needle_.empty() &&
-                                   static_cast<unsigned char>(needle_.front()) < 0x40) {}
+          needle_starts_character_(!needle.empty() &&
+                                   static_cast<unsigned char>(needle.front()) < 0x40) {}
 
     // The first occurrence at or after offset, or npos.
     std::size_t next(std::size_t offset) {
-        if (needle_.empty()) return std::string_view::npos;
-        while (offset <= haystack_.size()) {
-            const std::size_t candidate = haystack_.find(needle_, offset);
-            if (candidate == std::string_view::npos || needle_starts_character_) return candidate;
+        if (empty_needle_) return kNone;
+        while (offset <= size_) {
+            const std::size_t candidate = candidates_.next(offset);
+            if (candidate == kNone || needle_starts_character_) return candidate;
             std::size_t next_boundary = 0;
             if (boundaries_.starts_character(candidate, &next_boundary)) return candidate;
             offset = next_boundary;  // the candidate began inside a character
         }
-        return std::string_view::npos;
+        return kNone;
     }
 
 private:
-    std::string folded_text_;
-    std::string folded_needle_;
-    std::string_view haystack_;
-    std::string_view needle_;
+    CandidateFinder candidates_;
+    std::size_t size_;
+    bool empty_needle_;
     CharacterBoundaries boundaries_;
     bool needle_starts_character_;
 };
@@ -139,24 +185,37 @@ int find_text_last(std::string_view text, std::string_view needle, std::optional
     return last;
 }
 
+bool replace_text_into(std::string_view text, std::string_view find, std::string_view replacement,
+                       int start, std::optional<int> count, bool case_sensitive,
+                       std::string* result) {
+    const std::size_t first = start < 1 ? 0 : static_cast<std::size_t>(start) - 1;
+    long long remaining = count ? *count : std::numeric_limits<long long>::max();
+    if (find.empty() || first >= text.size() || remaining <= 0) return false;
+
+    OccurrenceScanner scanner(text, find, !case_sensitive);
+    std::size_t found = scanner.next(first);
+    if (found == kNone) return false;
+
+    std::string replaced;
+    replaced.reserve(text.size());
+    std::size_t copied_up_to = 0;
+    for (; found != kNone && remaining > 0; found = scanner.next(copied_up_to), --remaining) {
+        replaced.append(text.substr(copied_up_to, found - copied_up_to));
+        replaced.append(replacement);
+        copied_up_to = found + find.size();
+    }
+    replaced.append(text.substr(copied_up_to));
+    *result = std::move(replaced);
+    return true;
+}
+
 std::string replace_text(std::string_view text, std::string_view find,
                          std::string_view replacement, int start, std::optional<int> count,
                          bool case_sensitive) {
-    const std::size_t first = start < 1 ? 0 : static_cast<std::size_t>(start) - 1;
-    long long remaining = count ? *count : std::numeric_limits<long long>::max();
-    if (find.empty() || first >= text.size() || remaining <= 0) return std::string(text);
-
-    OccurrenceScanner scanner(text, find, !case_sensitive);
     std::string result;
-    result.reserve(text.size());
-    std::size_t copied_up_to = 0;
-    for (std::size_t found = scanner.next(first); found != std::string_view::npos && remaining > 0;
-         found = scanner.next(copied_up_to), --remaining) {
-        result.append(text.substr(copied_up_to, found - copied_up_to));
-        result.append(replacement);
-        copied_up_to = found + find.size();
+    if (!replace_text_into(text, find, replacement, start, count, case_sensitive, &result)) {
+        result.assign(text);
     }
-    result.append(text.substr(copied_up_to));
     return result;
 }
 

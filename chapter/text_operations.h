@@ -39,6 +39,12 @@ inline constexpr std::string_view kQuotePlaceholder = "#\xD2\xFD\xBA\xC5";
                                        std::optional<int> count = std::nullopt,
                                        bool case_sensitive = true);
 
+// As replace_text, but leaves *result alone and returns false when nothing
+// is replaced, so that a batch of replacements copies only what changes.
+bool replace_text_into(std::string_view text, std::string_view find, std::string_view replacement,
+                       int start, std::optional<int> count, bool case_sensitive,
+                       std::string* result);
+
 [[nodiscard]] std::string left_text(std::string_view text, int n);
 [[nodiscard]] std::string right_text(std::string_view text, int n);
 // n bytes beginning at start (below 1 counts as 1); fewer when the text ends first.

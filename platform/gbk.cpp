@@ -132,21 +132,6 @@ std::size_t decode_into(std::string_view gbk, char16_t* units, std::uint32_t* ch
     const std::size_t size = gbk.size();
     std::size_t count = 0;
     for (std::size_t offset = 0; offset < size;) {
-        // Markup comes in long ASCII runs: take eight bytes at a time.
-        while (offset + 8 <= size) {
-            std::uint64_t word;
-            std::memcpy(&word, bytes + offset, 8);
-            if ((word & 0x8080808080808080ULL) != 0) break;
-            const std::size_t next_checkpoint = (count + kCheckpointMask) & ~kCheckpointMask;
-            if (checkpoints != nullptr && next_checkpoint < count + 8) {
-                checkpoints[next_checkpoint >> kCheckpointShift] =
-                    static_cast<std::uint32_t>(offset + (next_checkpoint - count));
-            }
-            for (std::size_t i = 0; i < 8; ++i) units[count + i] = bytes[offset + i];
-            count += 8;
-            offset += 8;
-        }
-        if (offset >= size) break;
         if (checkpoints != nullptr && (count & kCheckpointMask) == 0) {
             checkpoints[count >> kCheckpointShift] = static_cast<std::uint32_t>(offset);
         }
@@ -154,8 +139,27 @@ std::size_t decode_into(std::string_view gbk, char16_t* units, std::uint32_t* ch
         if (byte < 0x80) {
             units[count++] = byte;
             ++offset;
-        } else if (character_size(code_page, bytes, size, offset) == 2) {
-            units[count++] = code_page.pair(byte, bytes[offset + 1]);
+            // Markup comes in long ASCII runs: take eight bytes at a time.
+            while (offset + 8 <= size) {
+                std::uint64_t word;
+                std::memcpy(&word, bytes + offset, 8);
+                if ((word & 0x8080808080808080ULL) != 0) break;
+                const std::size_t next_checkpoint = (count + kCheckpointMask) & ~kCheckpointMask;
+                if (checkpoints != nullptr && next_checkpoint < count + 8) {
+                    checkpoints[next_checkpoint >> kCheckpointShift] =
+                        static_cast<std::uint32_t>(offset + (next_checkpoint - count));
+                }
+                for (std::size_t i = 0; i < 8; ++i) units[count + i] = bytes[offset + i];
+                count += 8;
+                offset += 8;
+            }
+            continue;
+        }
+        const char16_t pair =
+            (is_lead_byte(byte) && offset + 1 < size) ? code_page.pair(byte, bytes[offset + 1])
+                                                      : char16_t{0};
+        if (pair != 0) {
+            units[count++] = pair;
             offset += 2;
         } else {
             units[count++] = code_page.single(byte);
