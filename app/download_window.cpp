@@ -10,44 +10,13 @@
 #include <mutex>
 #include <string_view>
 
+#include "app/control_builders.h"
 #include "app/gbk_qstring.h"
 
 // Resources of a static library are registered by hand, outside any namespace.
 static void register_window_resources() { Q_INIT_RESOURCE(windows_resources); }
 
 namespace novel {
-
-namespace {
-
-QLabel* make_label(QWidget* parent, std::string_view name, const QString& caption,
-                   const QRect& place) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(qstring_from_utf8(name));
-    label->setGeometry(place);
-    label->setAutoFillBackground(false);  // transparent: the window shows through
-    return label;
-}
-
-QLineEdit* make_box(QWidget* parent, std::string_view name, const QRect& place) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(qstring_from_utf8(name));
-    box->setGeometry(place);
-    QPalette colours = box->palette();
-    colours.setColor(QPalette::Text, Qt::black);
-    colours.setColor(QPalette::Base, Qt::white);
-    box->setPalette(colours);
-    return box;
-}
-
-QPushButton* make_button(QWidget* parent, std::string_view name, const QString& caption,
-                         const QRect& place) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(qstring_from_utf8(name));
-    button->setGeometry(place);
-    return button;
-}
-
-}  // namespace
 
 DownloadWindow::DownloadWindow() {
     setWindowTitle(QStringLiteral("下载"));
@@ -56,14 +25,14 @@ DownloadWindow::DownloadWindow() {
     setFixedSize(320, 202);
 
     make_label(this, "输入书号", QStringLiteral("请输入书号："), {8, 8, 72, 32});
-    book_number_box = make_box(this, "编辑框1", {80, 8, 80, 32});
+    book_number_box = make_edit_box(this, "编辑框1", {80, 8, 80, 32}, Qt::black);
     current_position_button =
         make_button(this, "按钮1", QStringLiteral("取当前阅读序号"), {192, 8, 96, 32});
     make_label(this, "透明标签1", QStringLiteral("起始章节序号："), {8, 48, 80, 32});
-    start_chapter_box = make_box(this, "编辑框2", {88, 48, 80, 32});
+    start_chapter_box = make_edit_box(this, "编辑框2", {88, 48, 80, 32}, Qt::black);
     instructions_button = make_button(this, "按钮3", QStringLiteral("下载说明"), {200, 56, 88, 32});
     make_label(this, "透明标签2", QStringLiteral("结束章数序号："), {8, 88, 80, 32});
-    end_chapter_box = make_box(this, "编辑框3", {88, 88, 80, 32});
+    end_chapter_box = make_edit_box(this, "编辑框3", {88, 88, 80, 32}, Qt::black);
     start_button = make_button(this, "按钮2", QStringLiteral("开始下载"), {200, 96, 88, 32});
 
     // The only member of its group; nothing reads it.

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "app/content_box.h"
+#include "app/control_builders.h"
 #include "app/gbk_qstring.h"
 #include "app/reader_handlers.h"
 #include "chapter/site.h"
@@ -23,14 +24,6 @@ QString reader_caption() {
     }
     return QStringLiteral("Corvane免VIP小说下载器（仅支持趣笔阁") + qstring_from_utf8(host) +
            QStringLiteral("）");
-}
-
-QPushButton* make_button(QWidget* parent, std::string_view name, const QString& caption,
-                         const QRect& place) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(qstring_from_utf8(name));
-    button->setGeometry(place);
-    return button;
 }
 
 }  // namespace
@@ -66,13 +59,9 @@ ReaderWindow::ReaderWindow() {
     content_box->setObjectName(qstring_from_utf8(CONTENT_BOX));
     content_box->setGeometry(0, 0, 352, 240);
 
-    link_box = new QLineEdit(qstring_from_gbk(link_placeholder()), this);
-    link_box->setObjectName(qstring_from_utf8(LINK_BOX));
-    link_box->setGeometry(8, 216, 288, 24);
-    QPalette colours = link_box->palette();
-    colours.setColor(QPalette::Text, QColor::fromRgb(PLACEHOLDER_COLOUR));
-    colours.setColor(QPalette::Base, Qt::white);
-    link_box->setPalette(colours);
+    link_box =
+        make_edit_box(this, LINK_BOX, {8, 216, 288, 24}, QColor::fromRgb(PLACEHOLDER_COLOUR));
+    link_box->setText(qstring_from_gbk(link_placeholder()));
     link_box->installEventFilter(this);
 
     fetch_button = make_button(this, FETCH_BUTTON, QStringLiteral("获取"), {304, 216, 40, 24});

@@ -4,6 +4,7 @@ find_package(Qt6 REQUIRED COMPONENTS Widgets)
 novel_add_layer(windows
   SOURCES
     gbk_qstring.cpp
+    control_builders.cpp
     content_box.cpp
     reader_window.cpp
     download_window.cpp
