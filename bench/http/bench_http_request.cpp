@@ -10,7 +10,7 @@
 
 #include "http/http_request.h"
 #include "http/request_object.h"
-#include "tests/http/recording_server.h"
+#include "tests/support/recording_server.h"
 
 namespace {
 

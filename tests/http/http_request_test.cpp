@@ -8,7 +8,7 @@
 
 #include "http/base64.h"
 #include "http/request_object.h"
-#include "tests/http/recording_server.h"
+#include "tests/support/recording_server.h"
 
 using namespace std::string_literals;
 using namespace std::string_view_literals;

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <string>
 
-#include "tests/http/recording_server.h"
+#include "tests/support/recording_server.h"
 
 using namespace std::string_literals;
 using namespace std::string_view_literals;

@@ -3,9 +3,6 @@
 #include <arpa/inet.h>
 #include <httplib.h>
 #include <netdb.h>
-#include <openssl/evp.h>
-#include <openssl/x509.h>
-#include <openssl/x509v3.h>
 
 #include <atomic>
 #include <chrono>
@@ -13,61 +10,15 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/support/test_certificate.h"
+
 namespace novel::fixture {
 namespace {
-struct X509Deleter {
-    void operator()(X509* certificate) const { X509_free(certificate); }
-};
-struct EvpPkeyDeleter {
-    void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
-};
-struct X509ExtensionDeleter {
-    void operator()(X509_EXTENSION* extension) const { X509_EXTENSION_free(extension); }
-};
-using X509Ptr = std::unique_ptr<X509, X509Deleter>;
-using EvpPkeyPtr = std::unique_ptr<EVP_PKEY, EvpPkeyDeleter>;
-using X509ExtensionPtr = std::unique_ptr<X509_EXTENSION, X509ExtensionDeleter>;
-
 struct AddrinfoDeleter {
     void operator()(addrinfo* list) const { freeaddrinfo(list); }
 };
 using AddrinfoPtr = std::unique_ptr<addrinfo, AddrinfoDeleter>;
 
-struct Credentials {
-    X509Ptr certificate;
-    EvpPkeyPtr key;
-};
-
-void add_name_entry(X509_NAME* name, const char* field, const char* value) {
-    X509_NAME_add_entry_by_txt(name, field, MBSTRING_ASC,
-                               reinterpret_cast<const unsigned char*>(value), -1, -1, 0);
-}
-
-// A fresh key and a one-day certificate for the site's host and loopback.
-Credentials make_self_signed() {
-    Credentials made{.certificate = X509Ptr(X509_new()), .key = EvpPkeyPtr(EVP_EC_gen("P-256"))};
-    if (!made.certificate || !made.key) throw std::runtime_error("cannot make a test key");
-    X509* certificate = made.certificate.get();
-    X509_set_version(certificate, 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(certificate), 1);
-    X509_gmtime_adj(X509_getm_notBefore(certificate), -60);
-    X509_gmtime_adj(X509_getm_notAfter(certificate), 24 * 60 * 60);
-    X509_set_pubkey(certificate, made.key.get());
-    X509_NAME* name = X509_get_subject_name(certificate);
-    add_name_entry(name, "O", "fixture site");
-    add_name_entry(name, "CN", "www.qubige.com");
-    X509_set_issuer_name(certificate, name);
-    X509V3_CTX context;
-    X509V3_set_ctx_nodb(&context);
-    X509V3_set_ctx(&context, certificate, certificate, nullptr, nullptr, 0);
-    const X509ExtensionPtr alt_names(X509V3_EXT_conf_nid(nullptr, &context, NID_subject_alt_name,
-                                                         "DNS:www.qubige.com,IP:127.0.0.1"));
-    if (alt_names) X509_add_ext(certificate, alt_names.get(), -1);
-    if (X509_sign(certificate, made.key.get(), EVP_sha256()) == 0) {
-        throw std::runtime_error("cannot sign the test certificate");
-    }
-    return made;
-}
 }  // namespace
 
 bool site_host_is_loopback() {
@@ -89,12 +40,12 @@ struct FixtureSiteServer::Impl {
     explicit Impl(SitePages site, SiteServerOptions server_options)
         : pages(std::move(site)),
           options(std::move(server_options)),
-          credentials(make_self_signed()),
-          server(credentials.certificate.get(), credentials.key.get()) {}
+          credentials("www.qubige.com", "DNS:www.qubige.com,IP:127.0.0.1"),
+          server(credentials.certificate(), credentials.key()) {}
 
     SitePages pages;
     SiteServerOptions options;
-    Credentials credentials;
+    testing::TestCertificate credentials;
     httplib::SSLServer server;
     int bound_port = -1;
     std::atomic<bool> finished = false;

@@ -1,10 +1,9 @@
-#include "tests/http/recording_server.h"
+#include "tests/support/recording_server.h"
 
 #include <arpa/inet.h>
 #include <httplib.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -17,7 +16,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "tests/http/test_certificate.h"
+#include "tests/support/test_certificate.h"
 
 namespace novel::testing {
 namespace {
@@ -49,22 +48,10 @@ std::string_view trimmed(std::string_view text) {
 }
 
 SslContextPtr make_server_context() {
-    const TestCertificate certificate = make_self_signed_certificate();
+    const TestCertificate certificate("127.0.0.1", "IP:127.0.0.1,DNS:localhost");
     SslContextPtr context(SSL_CTX_new(TLS_server_method()));
-    std::unique_ptr<BIO, decltype(&BIO_free)> cert_bio(
-        BIO_new_mem_buf(certificate.certificate_pem.data(),
-                        static_cast<int>(certificate.certificate_pem.size())),
-        &BIO_free);
-    std::unique_ptr<BIO, decltype(&BIO_free)> key_bio(
-        BIO_new_mem_buf(certificate.private_key_pem.data(),
-                        static_cast<int>(certificate.private_key_pem.size())),
-        &BIO_free);
-    std::unique_ptr<X509, decltype(&X509_free)> cert(
-        PEM_read_bio_X509(cert_bio.get(), nullptr, nullptr, nullptr), &X509_free);
-    std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(
-        PEM_read_bio_PrivateKey(key_bio.get(), nullptr, nullptr, nullptr), &EVP_PKEY_free);
-    if (!context || !cert || !key || SSL_CTX_use_certificate(context.get(), cert.get()) != 1 ||
-        SSL_CTX_use_PrivateKey(context.get(), key.get()) != 1) {
+    if (!context || SSL_CTX_use_certificate(context.get(), certificate.certificate()) != 1 ||
+        SSL_CTX_use_PrivateKey(context.get(), certificate.key()) != 1) {
         throw std::runtime_error("test server: TLS set-up failed");
     }
     return context;
@@ -73,7 +60,7 @@ SslContextPtr make_server_context() {
 // One accepted connection, plain or TLS, that keeps a copy of every byte the
 // request parser consumes.
 class TapStream final : public httplib::Stream {
-  public:
+public:
     TapStream(int fd, SSL* ssl, const std::atomic<bool>& stopping)
         : fd_(fd), ssl_(ssl), stopping_(stopping) {}
 
@@ -136,7 +123,7 @@ class TapStream final : public httplib::Stream {
     }
     [[nodiscard]] bool dead() const { return dead_; }
 
-  private:
+private:
     ssize_t receive(char* ptr, std::size_t size) {
         if (ssl_ != nullptr) return SSL_read(ssl_, ptr, static_cast<int>(size));
         return ::recv(fd_, ptr, size, 0);
@@ -206,7 +193,7 @@ bool RecordedRequest::has_header(std::string_view name) const {
 }
 
 class RecordingServer::Tap : public httplib::Server {
-  public:
+public:
     explicit Tap(Scheme scheme) : scheme_(scheme) {
         std::signal(SIGPIPE, SIG_IGN);  // a client hanging up must not end the test run
         if (scheme == Scheme::kHttps) context_ = make_server_context();
@@ -235,7 +222,7 @@ class RecordingServer::Tap : public httplib::Server {
     Script script_;
     std::atomic<int> connections_{0};
 
-  private:
+private:
     bool process_and_close_socket(socket_t sock) override {
         ++connections_;
         // Head and body go out in separate writes; Nagle would hold the body back.
