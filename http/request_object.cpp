@@ -42,7 +42,7 @@ void initialise_curl_once() {
 // Connections, DNS answers and TLS sessions shared by every exchange of the
 // process. The program runs on one thread, but the locks cost next to nothing.
 class SharedPool {
-  public:
+public:
     SharedPool() : share_(curl_share_init()) {
         if (!share_) return;
         curl_share_setopt(share_.get(), CURLSHOPT_LOCKFUNC, &SharedPool::lock);
@@ -55,7 +55,7 @@ class SharedPool {
     }
     [[nodiscard]] CURLSH* get() const { return share_.get(); }
 
-  private:
+private:
     static void lock(CURL*, curl_lock_data data, curl_lock_access, void* pool) {
         static_cast<SharedPool*>(pool)->locks_.at(static_cast<std::size_t>(data)).lock();
     }
@@ -89,11 +89,6 @@ bool equals_ignoring_case(std::string_view a, std::string_view b) {
         const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c; };
         return fold(x) == fold(y);
     });
-}
-
-bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           equals_ignoring_case(text.substr(0, prefix.size()), prefix);
 }
 
 void append_line(CurlSlistPtr& list, const std::string& line) {
@@ -169,7 +164,11 @@ std::size_t HttpRequestObject::State::on_body(char* data, std::size_t size, std:
     const std::size_t n = size * count;
     if (n > state.body_limit - std::min(state.body_limit, state.body.size()))
         return 0;  // ends the exchange
-    state.body.append(data, n);
+    try {
+        state.body.append(data, n);
+    } catch (...) {
+        return 0;  // no exception may cross the transfer library; this ends the exchange too
+    }
     return n;
 }
 
@@ -187,9 +186,13 @@ std::size_t HttpRequestObject::State::on_header(char* data, std::size_t size, st
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
     if (line.empty()) {
         state.headers_complete = true;
-    } else {
+        return n;
+    }
+    try {
         state.response_headers.append(line);
         state.response_headers += "\r\n";
+    } catch (...) {
+        return 0;  // as in on_body
     }
     return n;
 }
@@ -282,7 +285,6 @@ bool HttpRequestObject::State::perform(std::string_view request_body) {
 
     set_method_and_body(e, request_body);
 
-    const bool tunnelled = starts_with_ignoring_case(url, "https:");
     CurlSlistPtr server_lines;
     CurlSlistPtr proxy_lines;
     for (const Header& header : headers) {
@@ -291,8 +293,10 @@ bool HttpRequestObject::State::perform(std::string_view request_body) {
         if (!equals_ignoring_case(header.name, "Proxy-Authorization")) {
             append_line(server_lines, line);
         } else if (uses_proxy()) {
-            // Proxy credentials go to the proxy only, never through a tunnel to the site.
-            append_line(tunnelled ? proxy_lines : server_lines, line);
+            // Proxy credentials go to the proxy only: on a plain request to the proxy
+            // and on its tunnel request, never through a tunnel to the site, not
+            // even one opened by a redirect from http to https.
+            append_line(proxy_lines, line);
         }
     }
     // Send only what was asked for: no default Accept, Expect or form Content-Type.

@@ -47,7 +47,7 @@ struct HttpTimeouts {
 };
 
 class HttpRequestObject {
-  public:
+public:
     HttpRequestObject();
     ~HttpRequestObject();
     HttpRequestObject(HttpRequestObject&&) noexcept;
@@ -89,7 +89,7 @@ class HttpRequestObject {
     // Lowers the response body limit (default kMaxResponseBody).
     void set_body_limit(std::size_t limit);
 
-  private:
+private:
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -59,6 +59,30 @@ TEST(HttpRequest, UrlAloneSetsTheObjectLikeTheOriginal) {
     EXPECT_EQ(object.option(kOptionSslErrorIgnoreFlags), 0x3300);
 }
 
+TEST(HttpRequest, WithoutAUsableObjectNothingIsWrittenOrSent) {
+    RecordingServer server;
+    HttpRequestObject spent;
+    const HttpRequestObject taker = std::move(spent);  // leaves spent without a handle
+    std::string cookies = "c=1";
+    std::string returned_cookies = "r";
+    std::string headers = "X-A: 1";
+    std::string returned_headers = "h";
+    std::int32_t status = 7;
+    EXPECT_EQ(http_request(server.url("/"), {.cookies = &cookies,
+                                             .returned_cookies = &returned_cookies,
+                                             .headers = &headers,
+                                             .returned_headers = &returned_headers,
+                                             .status = &status,
+                                             .request_object = &spent}),
+              "");
+    EXPECT_EQ(cookies, "c=1");
+    EXPECT_EQ(returned_cookies, "r");
+    EXPECT_EQ(headers, "X-A: 1");
+    EXPECT_EQ(returned_headers, "h");
+    EXPECT_EQ(status, 7);
+    EXPECT_TRUE(server.requests().empty());
+}
+
 TEST(HttpRequestHeaders, CompletedBlockIsWrittenBackAndSentInOrder) {
     RecordingServer server;
     const std::string url = server.url("/form");
@@ -185,7 +209,20 @@ TEST(HttpRequestTimeouts, AStalledServerIsGivenUpOnAfterTheTimeout) {
     EXPECT_EQ(body, "");
     EXPECT_EQ(returned_headers, "");
     EXPECT_EQ(status, 0);
+    EXPECT_GE(elapsed, std::chrono::milliseconds(900));
     EXPECT_LT(elapsed, std::chrono::seconds(4));
+}
+
+TEST(HttpRequestTimeouts, ASlowButSteadyBodyIsNotCutOff) {
+    RecordingServer server;
+    const std::string page(8000, 'p');
+    server.set_script([&page](const RecordedRequest&) {
+        return ScriptedReply{.body = page, .action = Action::kTrickle};
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(http_request(server.url("/"), {.timeout = 1}), page);
+    // The whole exchange took longer than the time-out: it limits stalls, not transfers.
+    EXPECT_GT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
 }
 
 TEST(HttpRequestProxy, NamedProxyWithAndWithoutCredentials) {
@@ -316,7 +353,9 @@ TEST(HttpRequestRedirects, FollowedByDefaultAndNotWhenAsked) {
     std::int32_t status = 0;
     EXPECT_EQ(http_request(server.url("/moved"), {.status = &status}), "here");
     EXPECT_EQ(status, 200);
-    EXPECT_EQ(server.requests().size(), 2U);
+    ASSERT_EQ(server.requests().size(), 2U);
+    EXPECT_EQ(server.requests()[1].method, "GET");
+    EXPECT_EQ(server.requests()[1].target, "/here");
 
     std::string returned_headers;
     EXPECT_EQ(http_request(
@@ -358,15 +397,18 @@ TEST(HttpRequestFailures, ResetAndRefusedGiveEmptyResults) {
     for (const std::string& url :
          {server.url("/"), "http://127.0.0.1:" + std::to_string(unused_port()) + "/"}) {
         std::string cookies = "keep=1";
+        std::string returned_cookies = "stale";
         std::string returned_headers = "stale";
         std::int32_t status = 9;
         EXPECT_EQ(http_request(url, {.cookies = &cookies,
+                                     .returned_cookies = &returned_cookies,
                                      .returned_headers = &returned_headers,
                                      .status = &status}),
                   "");
         EXPECT_EQ(returned_headers, "");
         EXPECT_EQ(status, 0);
         EXPECT_EQ(cookies, "keep=1");
+        EXPECT_EQ(returned_cookies, "keep=1");  // nothing collected, merged with what was sent
     }
 }
 

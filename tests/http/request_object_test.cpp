@@ -189,6 +189,18 @@ TEST(RequestObjectSafety, AnOversizedBodyEndsTheExchange) {
     EXPECT_EQ(kMaxResponseBody, 256U * 1024 * 1024);
 }
 
+TEST(RequestObjectSafety, ABodyWithoutALengthIsCappedAsItArrives) {
+    RecordingServer server;
+    server.set_script([](const RecordedRequest& request) {
+        return ScriptedReply{.body = std::string(request.target == "/big" ? 1001 : 1000, 'x'),
+                             .action = Action::kCloseDelimited};
+    });
+    HttpRequestObject object;
+    object.set_body_limit(1000);
+    EXPECT_EQ(get(object, server.url("/exact")).body, std::string(1000, 'x'));
+    expect_failed(get(object, server.url("/big")));
+}
+
 TEST(RequestObjectCertificates, SelfSignedIsRefusedUnlessAllFourKindsAreIgnored) {
     RecordingServer server(Scheme::kHttps);
     expect_failed(get(server.url("/")));
@@ -266,6 +278,39 @@ TEST(RequestObjectProxy, CredentialsReachTheProxyButNeverTheSite) {
     direct.set_request_header("Proxy-Authorization", "Basic dTpw");
     (void)get(direct, site.url("/"));
     EXPECT_FALSE(site.requests().at(0).has_header("Proxy-Authorization"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RequestObjectProxy, ARedirectIntoATunnelTakesNoCredentialsToTheSite) {
+    RecordingServer site(Scheme::kHttps);
+    RecordingServer proxy;
+    proxy.set_script([&site](const RecordedRequest& request) {
+        if (request.method == "CONNECT") return ScriptedReply{.action = Action::kTunnel};
+        return ScriptedReply{.status = 302, .headers = {{"Location", site.url("/secure")}}};
+    });
+    HttpRequestObject object;
+    object.set_proxy(kProxySettingNamed, "127.0.0.1:" + std::to_string(proxy.port()));
+    object.set_option(kOptionSslErrorIgnoreFlags, 0x3300);
+    object.set_request_header("Proxy-Authorization", "Basic dTpw");
+    object.set_request_header("X-Site", "1");
+    const Exchange exchange = get(object, "http://127.0.0.1:1/plain");
+    EXPECT_EQ(exchange.status, 200);
+    EXPECT_EQ(exchange.body, "ok");
+
+    const auto to_proxy = proxy.requests();
+    ASSERT_EQ(to_proxy.size(), 2U);
+    EXPECT_EQ(to_proxy[0].header("Proxy-Authorization"), "Basic dTpw");
+    EXPECT_EQ(to_proxy[1].method, "CONNECT");
+    EXPECT_EQ(to_proxy[1].target, "127.0.0.1:" + std::to_string(site.port()));
+    EXPECT_EQ(to_proxy[1].header("Proxy-Authorization"), "Basic dTpw");
+    const auto to_site = site.requests();
+    ASSERT_EQ(to_site.size(), 1U);
+    EXPECT_EQ(to_site[0].target, "/secure");
+    EXPECT_EQ(to_site[0].header("X-Site"), "1");
+    EXPECT_FALSE(to_site[0].has_header("Proxy-Authorization"));
 }
 
 }  // namespace

@@ -9,9 +9,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -115,10 +117,24 @@ public:
         return true;
     }
     std::string take_captured() { return std::exchange(captured_, std::string()); }
+    bool write_all(std::string_view bytes) {
+        while (!bytes.empty()) {
+            const ssize_t n = write(bytes.data(), bytes.size());
+            if (n <= 0) return false;
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+        }
+        return true;
+    }
     // Closing now sends a reset instead of an orderly end; nothing more is written.
     void kill() {
         const linger abort_on_close{1, 0};
         ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &abort_on_close, sizeof abort_on_close);
+        dead_ = true;
+    }
+    // Ends the connection in order once the current answer has been written by hand.
+    void hang_up() {
+        if (ssl_ != nullptr) SSL_shutdown(ssl_);
+        ::shutdown(fd_, SHUT_WR);
         dead_ = true;
     }
     [[nodiscard]] bool dead() const { return dead_; }
@@ -149,6 +165,45 @@ private:
 };
 
 thread_local TapStream* current_stream = nullptr;
+
+// A status line and the reply's header lines in their own order, for answers
+// written by hand; without a length the body ends when the connection does.
+std::string raw_head(const ScriptedReply& reply, bool with_length) {
+    std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " Scripted\r\n";
+    for (const auto& [name, value] : reply.headers) head += name + ": " + value + "\r\n";
+    head += with_length ? "Content-Length: " + std::to_string(reply.body.size()) + "\r\n"
+                        : std::string("Connection: close\r\n");
+    return head + "\r\n";
+}
+
+// Copies bytes both ways between a client and a loopback port, as a tunnelling
+// proxy does, until either side hangs up or the server stops.
+void relay(int client, std::string_view target, const std::atomic<bool>& stopping) {
+    const std::size_t colon = target.rfind(':');
+    if (colon == std::string_view::npos || target.substr(0, colon) != "127.0.0.1") return;
+    sockaddr_in where{};
+    where.sin_family = AF_INET;
+    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    where.sin_port =
+        htons(static_cast<std::uint16_t>(std::stoi(std::string(target.substr(colon + 1)))));
+    const int site = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (site < 0) return;
+    if (::connect(site, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0) {
+        std::array<pollfd, 2> ends = {pollfd{client, POLLIN, 0}, pollfd{site, POLLIN, 0}};
+        std::array<char, 16384> buffer{};
+        bool open = true;
+        while (open && !stopping) {
+            if (::poll(ends.data(), ends.size(), 50) <= 0) continue;
+            for (std::size_t i = 0; i < ends.size() && open; ++i) {
+                if (ends[i].revents == 0) continue;
+                const ssize_t n = ::recv(ends[i].fd, buffer.data(), buffer.size(), 0);
+                open = n > 0 && ::send(ends[1 - i].fd, buffer.data(), static_cast<std::size_t>(n),
+                                       MSG_NOSIGNAL) == n;
+            }
+        }
+    }
+    ::close(site);
+}
 
 RecordedRequest parse_head(std::string_view head) {
     RecordedRequest request;
@@ -278,16 +333,31 @@ private:
                 while (!stopping_) std::this_thread::sleep_for(20ms);
                 stream.kill();
                 return;
-            case ScriptedReply::Action::kResetMidBody: {
-                const std::string head =
-                    "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(reply.body.size()) +
-                    "\r\n\r\n";
-                stream.write(head.data(), head.size());
-                stream.write(reply.body.data(), reply.body.size() / 2);
+            case ScriptedReply::Action::kResetMidBody:
+                stream.write_all(raw_head(reply, true));
+                stream.write_all(std::string_view(reply.body).substr(0, reply.body.size() / 2));
                 std::this_thread::sleep_for(100ms);  // let the half body reach the client first
                 stream.kill();
                 return;
+            case ScriptedReply::Action::kTrickle: {
+                stream.write_all(raw_head(reply, true));
+                const std::size_t piece = reply.body.size() / 8 + 1;
+                for (std::size_t at = 0; at < reply.body.size() && !stopping_; at += piece) {
+                    if (at > 0) std::this_thread::sleep_for(250ms);
+                    stream.write_all(std::string_view(reply.body).substr(at, piece));
+                }
+                stream.hang_up();
+                return;
             }
+            case ScriptedReply::Action::kCloseDelimited:
+                stream.write_all(raw_head(reply, false) + reply.body);
+                stream.hang_up();
+                return;
+            case ScriptedReply::Action::kTunnel:
+                stream.write_all("HTTP/1.1 200 Connection established\r\n\r\n");
+                relay(stream.socket(), request.target, stopping_);
+                stream.hang_up();
+                return;
         }
         response.status = reply.status;
         for (auto& [name, value] : reply.headers) response.headers.emplace(name, value);

@@ -26,11 +26,15 @@ struct RecordedRequest {
 struct ScriptedReply {
     enum class Action {
         kAnswer,
-        kNeverAnswer,   // hold the connection without a byte until the server stops
-        kResetMidBody,  // send the head and half the body, then reset the connection
+        kNeverAnswer,     // hold the connection without a byte until the server stops
+        kResetMidBody,    // send the head and half the body, then reset the connection
+        kTrickle,         // send the body in eight pieces, 250 ms apart, then hang up
+        kCloseDelimited,  // send the body without a length and mark its end by hanging up
+        kTunnel,          // answer a CONNECT and relay bytes to its 127.0.0.1 target
     };
     int status = 200;
-    std::vector<std::pair<std::string, std::string>> headers;  // written in this order
+    // Lines of one name keep this order; the answer of kAnswer sorts the names.
+    std::vector<std::pair<std::string, std::string>> headers;
     std::string body;
     Action action = Action::kAnswer;
 };
@@ -38,7 +42,7 @@ struct ScriptedReply {
 using Script = std::function<ScriptedReply(const RecordedRequest&)>;
 
 class RecordingServer {
-  public:
+public:
     enum class Scheme { kHttp, kHttps };
 
     // Listens on 127.0.0.1 at a port chosen by the system; answers 200 "ok"
@@ -55,7 +59,7 @@ class RecordingServer {
     [[nodiscard]] std::vector<RecordedRequest> requests() const;
     [[nodiscard]] int connections_accepted() const;
 
-  private:
+private:
     class Tap;
     std::unique_ptr<Tap> tap_;
 };
