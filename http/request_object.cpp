@@ -40,7 +40,9 @@ void initialise_curl_once() {
 }
 
 // Connections, DNS answers and TLS sessions shared by every exchange of the
-// process. The program runs on one thread, but the locks cost next to nothing.
+// process. The locks keep the share's own data consistent, but the transfer
+// library does not support one connection pool in use by several threads at
+// once: exchanges must stay on one thread at a time, as the program's do.
 class SharedPool {
 public:
     SharedPool() : share_(curl_share_init()) {

@@ -150,9 +150,9 @@ TEST(HttpRequestHeaders, GbkTextsKeepTheirBytes) {
 
 TEST(HttpRequestMethods, TableIndexAndOutOfRangeMeansGet) {
     RecordingServer server;
-    const std::pair<int, std::string_view> cases[] = {{0, "GET"},   {1, "POST"},    {2, "HEAD"},
-                                                      {3, "PUT"},   {4, "OPTIONS"}, {5, "DELETE"},
-                                                      {6, "TRACE"}, {8, "GET"},     {-1, "GET"}};
+    const std::pair<int, std::string_view> cases[] = {
+        {0, "GET"},    {1, "POST"},  {2, "HEAD"},    {3, "PUT"}, {4, "OPTIONS"},
+        {5, "DELETE"}, {6, "TRACE"}, {7, "CONNECT"}, {8, "GET"}, {-1, "GET"}};
     for (const auto& [method, text] : cases) {
         (void)http_request(server.url("/"), {.method = method, .post_text = "t"});
     }
