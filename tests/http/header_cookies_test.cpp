@@ -91,6 +91,8 @@ TEST(MergeCookies, TableOfCases) {
         // An empty text has no cookies: merging it adds no empty entry.
         {"a=1; b=2"sv, ""sv, "a=1; b=2"sv, ""sv},
         {""sv, "a=1"sv, "a=1"sv, "a=1"sv},
+        {" \t"sv, "a=1"sv, "a=1"sv, "a=1"sv},  // only spaces: empty once they are removed
+        {"a=1"sv, " "sv, "a=1"sv, ""sv},
         // Among old pieces the first of a name wins.
         {"k=1; k=2; m=3"sv, ""sv, "k=1; m=3"sv, ""sv},
         // Collected pieces ending in "=deleted" go even without an old cookie.
