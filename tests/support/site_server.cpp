@@ -2,12 +2,14 @@
 
 #include <arpa/inet.h>
 #include <httplib.h>
+#include <net/if.h>
 #include <netdb.h>
 
 #include <atomic>
 #include <chrono>
 #include <mutex>
 #include <stdexcept>
+#include <string_view>
 #include <thread>
 
 #include "tests/support/test_certificate.h"
@@ -19,9 +21,29 @@ struct AddrinfoDeleter {
 };
 using AddrinfoPtr = std::unique_ptr<addrinfo, AddrinfoDeleter>;
 
+struct InterfaceListDeleter {
+    void operator()(struct if_nameindex* list) const { if_freenameindex(list); }
+};
+using InterfaceListPtr = std::unique_ptr<struct if_nameindex, InterfaceListDeleter>;
+
+// True when loopback is the only network interface, as in a fresh network
+// namespace. Asked of the kernel, so it holds for this process's namespace.
+bool only_loopback_interface() {
+    const InterfaceListPtr list(if_nameindex());
+    if (!list) return false;
+    bool any = false;
+    for (const struct if_nameindex* entry = list.get(); entry->if_index != 0; ++entry) {
+        if (std::string_view(entry->if_name) != "lo") return false;
+        any = true;
+    }
+    return any;
+}
 }  // namespace
 
 bool site_host_is_loopback() {
+    // Checked before the name is resolved: outside the namespace resolving it
+    // would send a query to the real name servers.
+    if (!only_loopback_interface()) return false;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;

@@ -21,7 +21,7 @@ struct SiteServerOptions {
 };
 
 class FixtureSiteServer {
-  public:
+public:
     // Listening once constructed; check listening() before use.
     explicit FixtureSiteServer(SitePages pages, SiteServerOptions options = {});
     ~FixtureSiteServer();
@@ -42,14 +42,16 @@ class FixtureSiteServer {
     void wait();
     void stop();
 
-  private:
+private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
 
-// True when every address the site's host name resolves to is 127.0.0.1, as
-// inside in_site_namespace.sh; tests at the real address check it first so
-// that, run by hand outside the namespace, they never reach the real site.
+// True when loopback is this process's only network interface and every
+// address the site's host name resolves to is 127.0.0.1, as inside
+// in_site_namespace.sh; tests at the real address check it first so that,
+// run by hand outside the namespace, they never reach the network at all
+// (not even the name servers).
 [[nodiscard]] bool site_host_is_loopback();
 
 }  // namespace novel::fixture
