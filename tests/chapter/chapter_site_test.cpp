@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,7 +31,7 @@ const fixture::FixturePage& page_at(const std::vector<fixture::FixturePage>& pag
 }
 
 class AtTheSiteAddress : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(fixture::site_host_is_loopback())
             << "run through tests/support/in_site_namespace.sh";
@@ -115,8 +116,9 @@ TEST_F(AtTheSiteAddress, RefusedConnectionGivesEmptyTextAndTheOriginAlone) {
 TEST_F(AtTheSiteAddress, RuleBreakingPagesOverTheWire) {
     fixture::FixtureSiteServer server(fixture::as_site(pages_), {.port = 443});
     ASSERT_TRUE(server.listening());
-    for (std::string_view path : {"/edge/no_title.html", "/edge/no_content.html",
-                                  "/edge/23_links.html", "/edge/nul.html"}) {
+    for (std::string_view path :
+         {"/edge/no_title.html", "/edge/no_content.html", "/edge/23_links.html",
+          "/edge/nested_div.html", "/edge/nul.html"}) {
         SCOPED_TRACE(path);
         const fixture::FixturePage& page = page_at(pages_, path);
         EXPECT_EQ(chapter_text(site(path)), page.clean_text);

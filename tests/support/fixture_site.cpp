@@ -273,6 +273,18 @@ std::vector<FixturePage> fixture_pages() {
                                             .footer_links = false}),
                      .clean_text = clean_chapter(gbk("少一个链接"), body),
                      .next_path = ""});
+    // A nested block: its opening tag has attributes and does not cut, the
+    // inner bare <div> does, and the rest of the chapter is lost.
+    std::vector<Paragraph> nested = body;
+    nested.push_back(
+        {"<div class=\"note\">" + sentence(3) + "<div>" + sentence(4) + "</div>" + sentence(5),
+         "div class=\"note\"" + sentence(3)});
+    pages.push_back({.path = "/edge/nested_div.html",
+                     .bytes = chapter_page({.title = gbk("嵌套"),
+                                            .content = site_content(nested),
+                                            .next_path = "/edge/after_nested.html"}),
+                     .clean_text = clean_chapter(gbk("嵌套"), nested),
+                     .next_path = "/edge/after_nested.html"});
     std::vector<Paragraph> with_nul = body;
     with_nul.push_back(plain_paragraph(sentence(3) + std::string(1, '\0') + sentence(4)));
     pages.push_back({.path = "/edge/nul.html",

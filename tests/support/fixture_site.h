@@ -86,7 +86,8 @@ struct FixturePage {
 
 // The whole fixture site: book "123" (chapters 1 to 5, chapter 2 on two pages),
 // book "1_1234" (chapters 5678 to 5680, 5678 on two pages), the worked
-// example at /edge/example.html and the rule-breaking pages under /edge/.
+// example at /edge/example.html and the rule-breaking pages under /edge/
+// (no title block, no content block, 23 links, a nested <div>, a NUL byte).
 [[nodiscard]] SitePages fixture_site();
 // The same pages with their expected results, for tests that check them all.
 [[nodiscard]] std::vector<FixturePage> fixture_pages();
