@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,7 @@
 
 namespace novel {
 namespace {
+using namespace std::string_literals;
 using namespace std::string_view_literals;
 using fixture::gbk;
 using fixture::RecordingWorkingText;
@@ -102,6 +104,109 @@ TEST(ExtractChapter, EachCallStartsFromAnEmptyWorkingText) {
     EXPECT_EQ(work.text(), "\r\n\r\nabc/"sv);
 }
 
+// A content box that logs every access, to show that the pipeline reads the
+// box back before each stage rather than carrying a copy of its own along.
+class LoggingWorkingText final : public WorkingText {
+public:
+    [[nodiscard]] std::string read() const override {
+        log.push_back("read " + text);
+        return text;
+    }
+    void write(std::string_view written) override {
+        text.assign(written);
+        log.push_back("write " + text);
+    }
+
+    std::string text;
+    mutable std::vector<std::string> log;
+};
+
+TEST(ExtractChapter, ReadsTheWorkingTextBackBeforeEveryLaterStage) {
+    RegexObject regex;
+    std::string page_text, title, next;
+    LoggingWorkingText box;
+    extract_chapter(R"(<div id="content">a<br/><br/>b</div>)",
+                    {.regex = &regex, .page_text = &page_text, .title = &title, .next_link = &next},
+                    box);
+    const std::vector<std::string> expected = {
+        "write \r\n\r\n"s,
+        "read \r\n\r\n"s,
+        "write \r\n\r\na<br/><br/>b</div>"s,
+        "read \r\n\r\na<br/><br/>b</div>"s,
+        "write \r\n\r\na\r\nb</div>"s,
+        "read \r\n\r\na\r\nb</div>"s,
+        "write \r\n\r\na\r\nb</"s,
+        "read \r\n\r\na\r\nb</"s,
+        "write \r\n\r\na\r\nb/"s,
+        "read \r\n\r\na\r\nb/"s,
+        "write \r\n\r\na\r\nb/"s,
+        "read \r\n\r\na\r\nb/"s,
+        "write \r\n\r\na\r\nb/"s,
+    };
+    EXPECT_EQ(box.log, expected);
+}
+
+TEST(ExtractChapter, WorkedExampleAsAPageOfItsTwoBlocksAlone) {
+    const Extraction result = extract(
+        gbk("<div class=\"bookname\"><h1>第1章 雨夜</h1></div>"
+            "<div id=\"content\">&nbsp;&nbsp;&nbsp;&nbsp;他推开门，看见一只Brown猫。<br/><br/>"
+            "&nbsp;&nbsp;&nbsp;&nbsp;<center>--广告--</center>雨还在下，1/2。<br />"
+            "本章未完，点击下一页继续阅读</div><div>x</div>"));
+    EXPECT_EQ(result.text, kWorkedExampleText);
+    EXPECT_EQ(result.next_link, SITE_ORIGIN);
+}
+
+// Random pages built from the layout's markers, stray bytes and GBK
+// characters; run under the sanitizers too. Whatever the page, no angle
+// bracket survives, no slash stands at byte 40 or later, a non-empty text
+// begins with its title line's CR LF, and the next link starts at the origin.
+TEST(ExtractChapter, RandomPagesKeepTheResultsShape) {
+    const std::vector<std::string> pieces = {"<div class=\"bookname\"><h1>",
+                                             "</h1>",
+                                             "<div id=\"content\">",
+                                             "div>",
+                                             "</div>",
+                                             "<div>",
+                                             "&nbsp;",
+                                             "&NBSP;",
+                                             "<br/><br/>",
+                                             "<BR/>",
+                                             "<br />",
+                                             "<center>",
+                                             "</center>",
+                                             "--",
+                                             "/",
+                                             "<a href=\"/",
+                                             "\">",
+                                             "<A HREF=\"/x",
+                                             "\r\n",
+                                             std::string(1, '\0'),
+                                             gbk("本章未完，点击下一页继续阅读"),
+                                             "\xB0\x62",
+                                             "r",
+                                             "\x81",
+                                             "\xFF",
+                                             "abc",
+                                             "Brown"};
+    std::mt19937 random(20240611);
+    std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1);
+    std::uniform_int_distribution<int> length(0, 120);
+    for (int round = 0; round < 400; ++round) {
+        std::string page;
+        for (int n = length(random); n > 0; --n) page += pieces[piece(random)];
+        SCOPED_TRACE(testing::PrintToString(page));
+        const Extraction result = extract(page);
+        const std::string& text = result.text;
+        EXPECT_TRUE(text.empty() || text.starts_with("\r\n"));
+        EXPECT_EQ(text.find_first_of("<>"), std::string::npos);
+        if (text.size() >= 40) {
+            EXPECT_EQ(text.find('/', 39), std::string::npos);
+        }
+        EXPECT_TRUE(result.next_link.starts_with(SITE_ORIGIN));
+        ASSERT_FALSE(HasFailure());
+    }
+}
+
 struct EdgeCase {
     EdgeCase(const char* case_name, std::string_view page_bytes, std::string_view clean_text)
         : name(case_name), page(page_bytes), text(clean_text) {}
@@ -132,6 +237,10 @@ INSTANTIATE_TEST_SUITE_P(
         EdgeCase{"ShortResultKeepsItsSlash", R"(<div id="content">abc</div>)", "\r\n\r\nabc/"sv},
         EdgeCase{"TitleSlashesSurviveOnlyAheadOfByteForty",
                  page_with("1/2" + kFiller + "/3", "a/b"), "\r\n1/2" + kFiller + "3\r\nab"},
+        // The title starts at byte 3: its 37th and 38th bytes are bytes 39 and 40.
+        EdgeCase{"SlashAtByteThirtyNineStaysAndAtFortyGoes",
+                 page_with(std::string(36, 't') + "//", "a"),
+                 "\r\n" + std::string(36, 't') + "/\r\na"},
         EdgeCase{"UpperCaseBreaksAndBlanks", page_with("T", kFiller + "&NBSP;a<BR/><BR/>b&Nbsp;"),
                  "\r\nT\r\n" + kFiller + " a\r\nb "},
         EdgeCase{"ThreeBreaksLeaveALineEndAndASlashAheadOfByteForty",
@@ -176,7 +285,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct LinkCase {
     const char* name;
     std::string page;
-    std::string_view next_link;
+    std::string next_link;
 };
 
 void PrintTo(const LinkCase& link_case, std::ostream* out) { *out << link_case.name; }
@@ -191,21 +300,26 @@ INSTANTIATE_TEST_SUITE_P(
     Pages, ExtractChapterLinks,
     testing::Values(
         LinkCase{"TwentyFourth", links(30, "/1_1234/5678_2.html"),
-                 "https://www.qubige.com/1_1234/5678_2.html"sv},
-        LinkCase{"TwentyThreeLinksGiveTheOriginAlone", links(23), "https://www.qubige.com"sv},
-        LinkCase{"NoPageGivesTheOriginAlone", "", "https://www.qubige.com"sv},
-        LinkCase{"EmptyGroupGivesTheOriginAlone", links(30, ""), "https://www.qubige.com"sv},
+                 "https://www.qubige.com/1_1234/5678_2.html"},
+        LinkCase{"TwentyThreeLinksGiveTheOriginAlone", links(23), "https://www.qubige.com"},
+        LinkCase{"NoPageGivesTheOriginAlone", "", "https://www.qubige.com"},
+        LinkCase{"EmptyGroupGivesTheOriginAlone", links(30, ""), "https://www.qubige.com"},
         LinkCase{"LinkAcrossALineEndIsNotCounted",
                  "<a href=\"/split\r\n.html\">x</a>" + links(30, "/24.html"),
-                 "https://www.qubige.com/24.html"sv},
+                 "https://www.qubige.com/24.html"},
         LinkCase{"UpperCaseLinkIsCounted", "<A HREF=\"/upper.html\">x</A>" + links(30, "/24.html"),
-                 "https://www.qubige.com/l/23"sv},
+                 "https://www.qubige.com/l/23"},
         LinkCase{"FurtherAttributeIsCaptured",
                  links(23) + "<a href=\"/n.html\" target=\"_blank\">next</a>",
-                 "https://www.qubige.com/n.html\" target=\"_blank"sv},
+                 "https://www.qubige.com/n.html\" target=\"_blank"},
+        LinkCase{"GbkAddressComesBackAsItsBytes", links(30, gbk("/书/第1章.html")),
+                 "https://www.qubige.com" + gbk("/书/第1章.html")},
+        LinkCase{"StrayBytesAheadDoNotSwallowALink",
+                 "\x81\xFF\x80\x81" + links(30, "/after_stray.html"),
+                 "https://www.qubige.com/after_stray.html"},
         LinkCase{"LinkBehindANulByteIsCounted",
                  std::string("\0", 1) + links(30, "/behind_nul.html"),
-                 "https://www.qubige.com/behind_nul.html"sv}),
+                 "https://www.qubige.com/behind_nul.html"}),
     [](const testing::TestParamInfo<LinkCase>& case_info) { return case_info.param.name; });
 
 TEST(FixtureSite, EveryPageGivesItsExpectedTextAndNextLink) {
@@ -243,7 +357,7 @@ TEST(FixtureSite, LongChainsLinkEachPageToTheNext) {
 
 // The entry points, fetching from a loopback server.
 class EntryPoints : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         create_globals();
         ASSERT_TRUE(server_.listening());
