@@ -1,6 +1,7 @@
 #include "app/reader_window.h"
 
 #include <QCloseEvent>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
@@ -78,7 +79,12 @@ ReaderWindow::ReaderWindow() {
 }
 
 bool ReaderWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == link_box) {
+    const bool focus_event = event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut;
+    // A popup, such as the box's own context menu, takes the keyboard for a
+    // moment but leaves the focus with the box: pasting through it must not
+    // meet the placeholder.
+    if (watched == link_box && focus_event &&
+        static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
         if (event->type() == QEvent::FocusIn && on_link_focus_in) on_link_focus_in();
         if (event->type() == QEvent::FocusOut && on_link_focus_out) on_link_focus_out();
     }

@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFontInfo>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -129,6 +132,36 @@ TEST_F(Windows, HotKeyNotificationsReachTheLabelAndPageOnlyForTheirIdentifier) {
     EXPECT_EQ(services.links, std::vector<std::string>{"https://www.qubige.com/7/8.html"});
 }
 
+TEST_F(Windows, DownInsideOurOwnWindowsDoesNotPage) {
+    // Only the system-wide grab pages; an ordinary press is the control's own.
+    activate_reader();
+    globals().next_chapter_link = "https://www.qubige.com/7/8.html";
+    for (QWidget* target : std::initializer_list<QWidget*>{reader->content_box, link_box,
+                                                           reader->next_page_button, reader}) {
+        QTest::keyClick(target, Qt::Key_Down);
+    }
+    QApplication::processEvents();
+    EXPECT_TRUE(services.links.empty());
+}
+
+TEST_F(Windows, ContentBoxGivesBackExactlyTheBytesItWasGiven) {
+    // The chapter pipeline reads its working text back between stages.
+    const std::vector<std::string_view> texts{
+        "\xB5\xDA\xD2\xBB\xD5\xC2\r\n\r\n\xA1\xA1\xA1\xA1text\r\n"sv,  // 第一章, full-width blanks
+        "lone\rcarriage\nand line feed"sv,
+        "\x80\xFF\xFE undecodable"sv,
+        "cut lead byte \xB5"sv,
+        "nul \0 inside"sv,
+        ""sv,
+    };
+    for (const std::string_view text : texts) {
+        windows->write_text(Window::reader, "编辑框1", text);
+        EXPECT_EQ(windows->read_text(Window::reader, "编辑框1"), text);
+    }
+    windows->write_text(Window::reader, "编辑框1", "\xB5\xDA\xD2\xBB\r\nb\rc"sv);
+    EXPECT_EQ(reader->content_box->toPlainText(), utf8("第一\nb\nc"));
+}
+
 TEST_F(Windows, PlaceholderLeavesAndReturnsWithTheFocus) {
     activate_reader();
     const std::string placeholder = gbk_from_qstring(utf8("在这里粘贴小说链接，仅支持趣笔阁链接"));
@@ -158,6 +191,44 @@ TEST_F(Windows, PlaceholderLeavesAndReturnsWithTheFocus) {
     EXPECT_EQ(windows->read_text(Window::reader, "编辑框2"), placeholder);
     link_box->setFocus();
     EXPECT_EQ(link_box->text(), QString());
+}
+
+TEST_F(Windows, TheLinkBoxKeepsTheFocusWhileItsContextMenuIsOpen) {
+    // Pasting with a right click: the empty box must not turn into the grey
+    // placeholder while its own menu is open.
+    activate_reader();
+    link_box->setFocus();
+    ASSERT_TRUE(wait_until([&] { return link_box->hasFocus(); }));
+    ASSERT_EQ(link_box->text(), QString());
+    QApplication::clipboard()->setText(QStringLiteral("https://www.qubige.com/1_2/3.html"));
+
+    QString while_open = QStringLiteral("not seen");
+    QTimer::singleShot(100, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr) return;
+        while_open = link_box->text();
+        for (QAction* action : menu->actions()) {
+            if (action->text().startsWith(QStringLiteral("&Paste"))) {
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+                return;
+            }
+        }
+        menu->close();
+    });
+    QTimer::singleShot(3000, [] {
+        if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    });
+    QContextMenuEvent right_click(QContextMenuEvent::Mouse, {10, 10},
+                                  link_box->mapToGlobal(QPoint{10, 10}));
+    QApplication::sendEvent(link_box, &right_click);
+    ASSERT_TRUE(wait_until([&] {
+        return while_open != QStringLiteral("not seen") &&
+               QApplication::activePopupWidget() == nullptr;
+    }));
+    QApplication::processEvents();
+    EXPECT_EQ(while_open, QString());
+    EXPECT_EQ(link_box->text(), QStringLiteral("https://www.qubige.com/1_2/3.html"));
+    EXPECT_EQ(link_colour(), 0x000000u);
 }
 
 TEST_F(Windows, FetchingFromAnEmptyFocusedBoxPassesThePlaceholder) {
