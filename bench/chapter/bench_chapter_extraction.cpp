@@ -5,6 +5,7 @@
 #include <string>
 
 #include "chapter/chapter_extraction.h"
+#include "chapter/site.h"
 #include "chapter/working_text.h"
 #include "regex/regex_object.h"
 #include "tests/support/fixture_site.h"
@@ -28,6 +29,9 @@ void BM_ExtractChapter(benchmark::State& state) {
         benchmark::DoNotOptimize(next_link.data());
     }
     if (work_text != page.clean_text) state.SkipWithError("the pipeline gave the wrong text");
+    if (next_link != std::string(novel::SITE_ORIGIN) + page.next_path) {
+        state.SkipWithError("the pipeline gave the wrong next link");
+    }
 
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * page.bytes.size()));
     state.counters["pages_per_second"] =

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <thread>
 
+#include "chapter/site.h"
 #include "tests/support/test_certificate.h"
 
 namespace novel::fixture {
@@ -20,6 +21,10 @@ struct AddrinfoDeleter {
     void operator()(addrinfo* list) const { freeaddrinfo(list); }
 };
 using AddrinfoPtr = std::unique_ptr<addrinfo, AddrinfoDeleter>;
+
+std::string site_host() {
+    return std::string(SITE_ORIGIN.substr(std::string_view("https://").size()));
+}
 
 struct InterfaceListDeleter {
     void operator()(struct if_nameindex* list) const { if_freenameindex(list); }
@@ -48,7 +53,7 @@ bool site_host_is_loopback() {
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    if (getaddrinfo("www.qubige.com", "443", &hints, &found) != 0) return false;
+    if (getaddrinfo(site_host().c_str(), "443", &hints, &found) != 0) return false;
     const AddrinfoPtr list(found);
     for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
         if (entry->ai_family != AF_INET) return false;
@@ -62,7 +67,7 @@ struct FixtureSiteServer::Impl {
     explicit Impl(SitePages site, SiteServerOptions server_options)
         : pages(std::move(site)),
           options(std::move(server_options)),
-          credentials("www.qubige.com", "DNS:www.qubige.com,IP:127.0.0.1"),
+          credentials(site_host(), "DNS:" + site_host() + ",IP:127.0.0.1"),
           server(credentials.certificate(), credentials.key()) {}
 
     SitePages pages;
