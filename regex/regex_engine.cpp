@@ -30,6 +30,12 @@ using JitStackPtr = std::unique_ptr<pcre2_jit_stack_16, JitStackDeleter>;
 constexpr std::size_t kJitStackStart = 32 * 1024;
 constexpr std::size_t kJitStackMax = 4 * 1024 * 1024;
 
+// A hostile pattern must not hang the program. PCRE2 counts these per start
+// position; a search that hits one fails as a whole. The heap limit matters
+// only without the JIT, whose stack is bounded by kJitStackMax.
+constexpr std::uint32_t kMatchLimit = 10'000'000;
+constexpr std::uint32_t kHeapLimitKib = 64 * 1024;
+
 // Every option in one place. Without UTF, PCRE2 counts UTF-16 units and lets
 // lone surrogates through; without UCP, \d \w \s \b and case folding stay
 // ASCII, as the script syntax has them.
@@ -86,7 +92,12 @@ std::optional<MatchCollection> RegexEngine::execute(
     const MatchDataPtr match_data(pcre2_match_data_create_from_pattern_16(code, nullptr));
     if (!match_data) return std::nullopt;
 
-    MatchContextPtr context;
+    // Our own limits, not whatever the library was built with.
+    const MatchContextPtr context(pcre2_match_context_create_16(nullptr));
+    if (!context) return std::nullopt;
+    pcre2_set_match_limit_16(context.get(), kMatchLimit);
+    pcre2_set_depth_limit_16(context.get(), kMatchLimit);
+    pcre2_set_heap_limit_16(context.get(), kHeapLimitKib);
     JitStackPtr jit_stack;
 
     std::uint32_t capture_count = 0;
@@ -100,9 +111,8 @@ std::optional<MatchCollection> RegexEngine::execute(
                                     match_data.get(), context.get());
         if (result == PCRE2_ERROR_JIT_STACKLIMIT && !jit_stack) {
             // Most searches fit the default stack; give the rest a larger one.
-            context.reset(pcre2_match_context_create_16(nullptr));
             jit_stack.reset(pcre2_jit_stack_create_16(kJitStackStart, kJitStackMax, nullptr));
-            if (!context || !jit_stack) return std::nullopt;
+            if (!jit_stack) return std::nullopt;
             pcre2_jit_stack_assign_16(context.get(), nullptr, jit_stack.get());
             result = pcre2_match_16(code, code_units(subject), subject.size(), start, 0,
                                     match_data.get(), context.get());

@@ -186,6 +186,17 @@ TEST(RegexEngineLimits, ASearchBeyondEveryLimitFailsInsteadOfReportingNoMatch) {
     EXPECT_FALSE(RegexEngine(u"(a|b)*c", {}).execute(subject));
 }
 
+TEST(RegexEngineLimits, CatastrophicBacktrackingEndsInFailure) {
+    // "(a|a)*" can split a run of 40 letters in 2^40 ways before it gives up;
+    // the "b" at the end keeps PCRE2 from ruling the match out at once.
+    const std::u16string subject = std::u16string(40, u'a') + u"cb";
+    for (const EngineOptions& options :
+         {EngineOptions{}, EngineOptions{.ignore_case = true, .multiline = true, .global = true}}) {
+        EXPECT_FALSE(RegexEngine(u"(a|a)*b", options).execute(subject));
+        EXPECT_FALSE(RegexEngine(u"(?:a+)+b", options).execute(subject));
+    }
+}
+
 TEST(RegexEngineInvalid, KeepsItsPropertiesButCannotRun) {
     const RegexEngine engine{u"(?<=a)b", {.ignore_case = true, .multiline = true}};
     EXPECT_FALSE(engine.is_valid());
