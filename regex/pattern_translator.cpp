@@ -78,7 +78,7 @@ struct ClassAtom {
 };
 
 class Translator {
-  public:
+public:
     Translator(std::u16string_view pattern, bool multiline)
         : in_(pattern), multiline_(multiline), groups_(count_groups(pattern)) {}
 
@@ -87,7 +87,7 @@ class Translator {
         return TranslatedPattern{.pcre2_pattern = std::move(out_), .group_count = groups_};
     }
 
-  private:
+private:
     bool at_end() const { return pos_ >= in_.size(); }
     char16_t peek(std::size_t ahead = 0) const {
         return pos_ + ahead < in_.size() ? in_[pos_ + ahead] : char16_t{0};

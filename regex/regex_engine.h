@@ -34,7 +34,7 @@ struct MatchSpan {
 // The matches of one execution, in order of position. Each match keeps its
 // offsets only; values are cut from the subject the collection holds.
 class MatchCollection {
-  public:
+public:
     // The subject is shared, not copied: a page is large and the caller
     // usually holds it already.
     MatchCollection(std::shared_ptr<const std::u16string> subject, std::size_t group_count,
@@ -56,7 +56,7 @@ class MatchCollection {
     // The span in units of that text; the UTF-16 span until map_to_source ran.
     [[nodiscard]] MatchSpan source_span(std::size_t match, std::size_t group = 0) const;
 
-  private:
+private:
     std::shared_ptr<const std::u16string> subject_;
     std::size_t group_count_;
     std::vector<MatchSpan> spans_;  // group_count_ + 1 per match
@@ -64,7 +64,7 @@ class MatchCollection {
 };
 
 class RegexEngine {
-  public:
+public:
     // An invalid pattern still makes an engine: it keeps its properties, but
     // execute and replace fail.
     RegexEngine(std::u16string pattern, const EngineOptions& options);
@@ -90,7 +90,7 @@ class RegexEngine {
     [[nodiscard]] std::optional<std::u16string> replace(std::u16string_view subject,
                                                         std::u16string_view replacement) const;
 
-  private:
+private:
     struct Compiled;
 
     std::u16string pattern_;
@@ -102,5 +102,12 @@ class RegexEngine {
 // non-global execution holds only the first match).
 [[nodiscard]] std::u16string replace_matches(const MatchCollection& matches,
                                              std::u16string_view replacement);
+
+// The same on the text the subject was decoded from (see map_to_source), with
+// a replacement in that text's encoding: bytes that are no character, in the
+// subject or the replacement, come through unchanged.
+[[nodiscard]] std::string replace_matches_in_source(const MatchCollection& matches,
+                                                    std::string_view source,
+                                                    std::string_view replacement);
 
 }  // namespace novel

@@ -59,7 +59,9 @@ std::string RegexObject::pattern() const {
 
 std::string RegexObject::replace(std::string_view replacement) const {
     if (!matches_) return {};
-    return utf16_to_gbk(replace_matches(*matches_, gbk_to_utf16(replacement)));
+    // Built from the GBK subject itself, as match texts are, so that bytes
+    // that are no character survive the round trip.
+    return replace_matches_in_source(*matches_, subject_, replacement);
 }
 
 int RegexObject::match_count() const { return matches_ ? static_cast<int>(matches_->size()) : 0; }

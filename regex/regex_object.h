@@ -19,7 +19,7 @@ struct ExecuteOptions {
 };
 
 class RegexObject {
-  public:
+public:
     RegexObject();
     ~RegexObject();
     // A copy shares the engine and the matches and holds its own subject.
@@ -29,7 +29,8 @@ class RegexObject {
     RegexObject& operator=(RegexObject&& other) noexcept;
 
     // Replaces engine, subject and matches. False when no match collection
-    // came back (an invalid pattern); a valid pattern without a match is true.
+    // came back (an invalid pattern, or a search that hit the engine's
+    // limits); a valid pattern without a match is true.
     bool execute(std::string_view pattern, std::string_view subject,
                  const ExecuteOptions& options = {});
 
@@ -43,7 +44,7 @@ class RegexObject {
                                        int* position = nullptr) const;
     [[nodiscard]] int submatch_count() const;
 
-  private:
+private:
     std::shared_ptr<const RegexEngine> engine_;
     std::shared_ptr<const MatchCollection> matches_;
     std::string subject_;

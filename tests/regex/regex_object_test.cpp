@@ -92,6 +92,15 @@ TEST(RegexObjectEdges, InvalidPatternFailsAndDropsEarlierMatches) {
     EXPECT_FALSE(regex.execute("(?<=a)b", "ab"));
 }
 
+TEST(RegexObjectEdges, ASearchThatGivesUpFailsAndDropsEarlierMatches) {
+    RegexObject regex;
+    ASSERT_TRUE(regex.execute("a", "aaa"));
+    EXPECT_FALSE(regex.execute("(a|a)*b", std::string(40, 'a') + "cb"));
+    EXPECT_EQ(regex.match_count(), 0);
+    EXPECT_EQ(regex.match(1), "");
+    EXPECT_EQ(regex.replace("x"), "");
+}
+
 TEST(RegexObjectEdges, NoMatchIsSuccessWithNothingInIt) {
     RegexObject regex;
     EXPECT_TRUE(regex.execute("(x)", "aaa"));
@@ -182,6 +191,29 @@ TEST(RegexObjectPositions, BytesThatAreNoCharacterKeepTheirPlace) {
     EXPECT_EQ(position, 3);
     EXPECT_EQ(regex.submatch(1, 1, &position), gbk(u"中") + "c");
     EXPECT_EQ(position, 6);
+}
+
+TEST(RegexObjectPositions, ReplaceKeepsBytesThatAreNoCharacter) {
+    RegexObject regex;
+    const std::string subject =
+        "x\xff"
+        "ab\x80"
+        "c"s +
+        gbk(u"中") + "\xfe";
+    ASSERT_TRUE(regex.execute("(b)|(z)", subject));
+    EXPECT_EQ(regex.replace("[$`|$&|$'|$1$2]\xff"s),
+              "x\xff"
+              "a[x\xff"
+              "a|b|\x80"
+              "c"s +
+                  gbk(u"中") +
+                  "\xfe|b]\xff\x80"
+                  "c"s +
+                  gbk(u"中") + "\xfe");
+    ASSERT_TRUE(regex.execute(".",
+                              "\xff"
+                              "a"s));
+    EXPECT_EQ(regex.replace("<$&>"), "<\xff><a>"sv);
 }
 
 TEST(RegexObjectOptions, MultilineAndGlobal) {
