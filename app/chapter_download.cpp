@@ -42,8 +42,9 @@ RangeDownloadResult download_chapter_range(const RangeDownloadTexts& texts,
     FileContent old = read_file(options.output_path);
     if (!old.ok) return file_failure(FileStep::read_back, 0, std::move(old.reason));
     *texts.text = std::move(old.bytes);
-    *texts.link = options.start_link;
-    *texts.end_link = options.end_link;
+    RangeLinks links = options.links();
+    *texts.link = std::move(links.start);
+    *texts.end_link = std::move(links.end);
 
     // Each page goes to the end of the file, so the pages before it stay on
     // disk and a run writes every byte once.

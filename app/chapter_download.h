@@ -32,10 +32,17 @@ struct RangeDownloadTexts {
     std::string* end_link;
 };
 
+// The run's start and end addresses.
+struct RangeLinks {
+    std::string start;
+    std::string end;
+};
+
 struct RangeDownloadOptions {
     std::string output_path;
-    std::string start_link;
-    std::string end_link;
+    // Asked once, after the output file has been emptied and read back: the
+    // addresses are built from the boxes as they stand at that step.
+    std::function<RangeLinks()> links;
     PageFetcher fetch_page;
     // Called after every page, once the file holds every page so far.
     std::function<void(std::size_t pages)> after_page;
@@ -59,8 +66,9 @@ struct RangeDownloadResult {
     std::string file_reason;  // the system's reason (UTF-8) when file_failed
 };
 
-// Empties the output file, reads it back into *texts.text and walks from the
-// start to the end address; after every page the file holds *texts.text.
+// Empties the output file, reads it back into *texts.text, asks for the links
+// and walks from the start to the end address; after every page the file
+// holds *texts.text.
 [[nodiscard]] RangeDownloadResult download_chapter_range(const RangeDownloadTexts& texts,
                                                          const RangeDownloadOptions& options);
 

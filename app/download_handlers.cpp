@@ -10,6 +10,20 @@
 #include "platform/files.h"
 
 namespace novel {
+namespace {
+
+// The book box is read once for each address, each read in its own statement
+// so that the boxes are read in a fixed order.
+RangeLinks range_links(const WindowOperations& windows) {
+    RangeLinks links;
+    std::string book = windows.read_text(Window::download, "编辑框1");
+    links.start = chapter_address(book, windows.read_text(Window::download, "编辑框2"));
+    book = windows.read_text(Window::download, "编辑框1");
+    links.end = chapter_address(book, windows.read_text(Window::download, "编辑框3"));
+    return links;
+}
+
+}  // namespace
 
 void take_current_index(WindowOperations& windows) {
     ChapterIndex index = chapter_index_of(windows.read_text(Window::reader, "编辑框2"));
@@ -35,23 +49,19 @@ void download_range(WindowOperations& windows) {
     std::string path = directory.path;
     path.append("/").append(OUTPUT_FILE_NAME);
 
-    const std::string start_link = chapter_address(windows.read_text(Window::download, "编辑框1"),
-                                                   windows.read_text(Window::download, "编辑框2"));
-    const std::string end_link = chapter_address(windows.read_text(Window::download, "编辑框1"),
-                                                 windows.read_text(Window::download, "编辑框3"));
-
     ProgramState& state = globals();
     const RangeDownloadResult result = download_chapter_range(
         {.text = &state.download_text,
          .link = &state.download_link,
          .end_link = &state.download_end_link},
         {.output_path = path,
-         .start_link = start_link,
-         .end_link = end_link,
-         .fetch_page = [](std::string_view link) {
-             std::string text = chapter_text(link);
-             return FetchedPage{.text = std::move(text), .next_link = globals().download_next_link};
-         }});
+         .links = [&windows] { return range_links(windows); },
+         .fetch_page =
+             [](std::string_view link) {
+                 std::string text = chapter_text(link);
+                 return FetchedPage{.text = std::move(text),
+                                    .next_link = globals().download_next_link};
+             }});
     windows.message_box(final_message(result, path));
 }
 

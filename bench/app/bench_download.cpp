@@ -74,16 +74,21 @@ void BM_DownloadRange(benchmark::State& state) {
              .link = &globals.download_link,
              .end_link = &globals.download_end_link},
             {.output_path = output,
-             .start_link = g_origin + page_path(1),
-             .end_link = g_origin + page_path(kPages),
-             .fetch_page = [](std::string_view link) {
-                 std::string text = novel::chapter_text(link);
-                 // The pages link to the site's origin; the loopback site stands in for it.
-                 std::string next = novel::globals().download_next_link;
-                 if (next != novel::SITE_ORIGIN)
-                     next.replace(0, novel::SITE_ORIGIN.size(), g_origin);
-                 return novel::FetchedPage{.text = std::move(text), .next_link = std::move(next)};
-             }});
+             .links =
+                 [] {
+                     return novel::RangeLinks{g_origin + page_path(1),
+                                              g_origin + page_path(kPages)};
+                 },
+             .fetch_page =
+                 [](std::string_view link) {
+                     std::string text = novel::chapter_text(link);
+                     // The pages link to the site's origin; the loopback site stands in for it.
+                     std::string next = novel::globals().download_next_link;
+                     if (next != novel::SITE_ORIGIN)
+                         next.replace(0, novel::SITE_ORIGIN.size(), g_origin);
+                     return novel::FetchedPage{.text = std::move(text),
+                                               .next_link = std::move(next)};
+                 }});
         written += written_bytes() - before;
         pages += result.pages;
         file_size = std::filesystem::file_size(output);

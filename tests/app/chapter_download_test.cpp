@@ -30,7 +30,7 @@ std::string contents(const fs::path& file) {
 // A site held in memory: each address has a text and a next link; an unknown
 // address gives what a failed fetch gives.
 class FakeSite {
-  public:
+public:
     void page(std::string_view path, std::string text, std::string_view next_path) {
         pages_[site(path)] = {std::move(text), site(next_path)};
     }
@@ -42,12 +42,12 @@ class FakeSite {
     }
     std::vector<std::string> fetched;
 
-  private:
+private:
     std::map<std::string, FetchedPage> pages_;
 };
 
 class ChapterDownloadTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         std::string pattern = testing::TempDir() + "chapter_download_XXXXXX";
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
@@ -64,8 +64,11 @@ class ChapterDownloadTest : public testing::Test {
         return download_chapter_range(
             {.text = &text_, .link = &link_, .end_link = &end_link_},
             {.output_path = output_.string(),
-             .start_link = site(start),
-             .end_link = site(end),
+             .links =
+                 [&] {
+                     file_when_links_asked_.push_back(contents(output_));
+                     return RangeLinks{site(start), site(end)};
+                 },
              .fetch_page = [this](std::string_view link) { return site_.fetch(link); },
              .after_page =
                  [this](std::size_t pages) {
@@ -80,11 +83,14 @@ class ChapterDownloadTest : public testing::Test {
     FakeSite site_;
     std::string text_, link_, end_link_;
     std::vector<std::string> file_after_page_;
+    std::vector<std::string> file_when_links_asked_;
 };
 
 TEST_F(ChapterDownloadTest, WalksFromStartToEndAndKeepsTheFileCurrentAfterEveryPage) {
     ASSERT_TRUE(std::ofstream(output_) << "old content of an earlier run");
     const RangeDownloadResult result = run("/123/1.html", "/123/3.html");
+    // The addresses are asked for once, after the old content is gone.
+    EXPECT_EQ(file_when_links_asked_, std::vector<std::string>{""});
 
     EXPECT_EQ(result.end, RangeDownloadEnd::reached_end);
     EXPECT_EQ(result.pages, 3u);
@@ -176,6 +182,7 @@ TEST_F(ChapterDownloadTest, AnOutputFileThatCannotBeWrittenIsReportedAndNothingI
     EXPECT_EQ(result.end, RangeDownloadEnd::file_failed);
     EXPECT_EQ(result.failed_step, FileStep::empty);
     EXPECT_TRUE(site_.fetched.empty());
+    EXPECT_TRUE(file_when_links_asked_.empty());
 
     const std::string message = final_message(result, output_.string());
     const std::string gbk_path = (dir_ / "missing").string() + "/\xce\xc4\xb1\xbe.txt";
@@ -187,8 +194,10 @@ TEST_F(ChapterDownloadTest, AFileLostDuringTheRunStopsItAndKeepsTheTextOfTheFile
     const RangeDownloadResult result = download_chapter_range(
         {.text = &text_, .link = &link_, .end_link = &end_link_},
         {.output_path = output_.string(),
-         .start_link = site("/123/1.html"),
-         .end_link = site("/123/3.html"),
+         .links =
+             [] {
+                 return RangeLinks{site("/123/1.html"), site("/123/3.html")};
+             },
          .fetch_page = [this](std::string_view link) { return site_.fetch(link); },
          .after_page = [this](std::size_t) { fs::remove(output_); }});
     EXPECT_EQ(result.end, RangeDownloadEnd::file_failed);
@@ -239,6 +248,46 @@ TEST(DownloadMessages, AreTheProgramsGbkTexts) {
     EXPECT_EQ(final_message(failed, "/a/\xff\xe6\x96\x87.txt"),
               "\xce\xde\xb7\xa8\xb6\xc1\xc8\xa1\xce\xc4\xbc\xfe\xa3\xba/a/?\xce\xc4.txt\r\n"
               "\xd4\xad\xd2\xf2\xa3\xbaIs a directory"sv);
+}
+
+// Every ending the user can be shown, in GBK bytes checked against iconv.
+TEST(DownloadMessages, SayHowTheRunEnded) {
+    const std::string broken =
+        std::string(kDone) + "\r\n\xcf\xc2\xd2\xbb\xd2\xb3\xc1\xb4\xbd\xd3\xd4\xda\xb5\xda"s;
+    const std::string after_pages = "\xd2\xb3\xba\xf3\xd6\xd0\xb6\xcf\xa3\xa8"s;
+    const std::string not_reached =
+        "\xa3\xa9\xa3\xac\xce\xb4\xb5\xbd\xb4\xef\xbd\xe1\xca\xf8\xd5\xc2\xbd\xda\xa1\xa3"s;
+    const std::string cannot_write = "\xce\xde\xb7\xa8\xd0\xb4\xc8\xeb\xce\xc4\xbc\xfe\xa3\xba"s;
+    const std::string reason = "\r\n\xd4\xad\xd2\xf2\xa3\xba"s;
+    const auto expect_message = [](const RangeDownloadResult& result, const std::string& expected) {
+        EXPECT_EQ(final_message(result, "/d/文本.txt"), expected) << static_cast<int>(result.end);
+    };
+    expect_message({.end = RangeDownloadEnd::reached_end, .pages = 7}, std::string(kDone));
+    expect_message(
+        {.end = RangeDownloadEnd::repeated_link, .pages = 3},
+        broken + "3" + after_pages +
+            "\xcf\xc2\xd2\xbb\xd2\xb3\xc1\xb4\xbd\xd3\xd6\xb8\xcf\xf2\xb1\xbe\xb4\xce\xd2\xd1"
+            "\xcf\xc2\xd4\xd8\xb5\xc4\xd2\xb3\xc3\xe6" +
+            not_reached);
+    expect_message({.end = RangeDownloadEnd::page_limit, .pages = MAX_PAGES_PER_RUN},
+                   broken + "20000" + after_pages + "\xd2\xd1\xb4\xef\xb5\xbd\xc3\xbf\xb4\xce" +
+                       "20000" + "\xd2\xb3\xb5\xc4\xc9\xcf\xcf\xde" + not_reached);
+    // A failure after some pages names them: they are in the file.
+    expect_message(
+        {.end = RangeDownloadEnd::file_failed,
+         .pages = 2,
+         .failed_step = FileStep::append,
+         .file_reason = "No space left on device"},
+        cannot_write + "/d/\xce\xc4\xb1\xbe.txt" + reason + "No space left on device" +
+            "\r\n\xce\xc4\xbc\xfe\xd6\xd0\xb1\xa3\xb4\xe6\xc1\xcb\xb4\xcb\xc7\xb0\xcf\xc2\xd4\xd8"
+            "\xb5\xc4" +
+            "2" + "\xd2\xb3\xa1\xa3");
+    EXPECT_EQ(
+        no_directory_message("No such file or directory"),
+        "\xd5\xd2\xb2\xbb\xb5\xbd\xb3\xcc\xd0\xf2\xcb\xf9\xd4\xda\xb5\xc4\xc4\xbf\xc2\xbc\xa3\xac"
+        "\xce\xde\xb7\xa8\xb1\xa3\xb4\xe6\xce\xc4\xbc\xfe\xa1\xa3\r\n"
+        "\xd4\xad\xd2\xf2\xa3\xba"
+        "No such file or directory"s);
 }
 
 }  // namespace

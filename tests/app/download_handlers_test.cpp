@@ -5,6 +5,7 @@
 #include "app/download_handlers.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 #include <filesystem>
 #include <fstream>
@@ -33,9 +34,17 @@ constexpr auto kStart =
 constexpr auto kDone =
     "\xcf\xc2\xd4\xd8\xcd\xea\xb1\xcf\xa3\xac\xc7\xeb\xb5\xbd\xcd\xac\xc4\xbf\xc2\xbc\xb2\xe9\xbf\xb4"sv;
 
+std::string contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
 class FakeWindows : public WindowOperations {
-  public:
+public:
     [[nodiscard]] std::string read_text(Window window, std::string_view control) const override {
+        if (window == Window::download && !watched_file.empty()) {
+            download_reads.push_back({std::string(control), boxes.size(), contents(watched_file)});
+        }
         const auto found = texts.find({window, std::string(control)});
         return found == texts.end() ? std::string() : found->second;
     }
@@ -62,19 +71,25 @@ class FakeWindows : public WindowOperations {
 
     std::map<std::pair<Window, std::string>, std::string> texts;
     std::vector<std::string> boxes;
+
+    // Each read of a download window box: which box, how many information
+    // boxes had been shown and what watched_file held at that moment.
+    struct BoxRead {
+        std::string control;
+        std::size_t boxes_shown;
+        std::string file;
+        bool operator==(const BoxRead&) const = default;
+    };
+    std::filesystem::path watched_file;
+    mutable std::vector<BoxRead> download_reads;
 };
 
 class GlobalState : public testing::Environment {
-  public:
+public:
     void SetUp() override { create_globals(); }
     void TearDown() override { release_globals(); }
 };
 const testing::Environment* const global_state = testing::AddGlobalTestEnvironment(new GlobalState);
-
-std::string contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 std::string site(std::string_view path) { return std::string(SITE_ORIGIN) + std::string(path); }
 
@@ -101,7 +116,7 @@ TEST(CurrentIndex, TakesTheNumbersWhenTheWindowIsCreatedAndFillsThemOnClick) {
 }
 
 class DownloadRangeTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         const ProgramDirectory directory = program_directory();
         ASSERT_TRUE(directory.ok) << directory.reason;
@@ -146,7 +161,15 @@ TEST_F(DownloadRangeTest, FetchesFromStartToEndInOrderAndKeepsTheFileCurrent) {
     serve_book({.book = "123", .chapter_count = 3});
     ASSERT_TRUE(write_file(output_.string(), "old text of an earlier run"sv).ok);
     windows_.set_range("123", "1", "3");
+    windows_.watched_file = output_;
     download_range(windows_);
+
+    // The first box before anything else; the boxes read once the file is
+    // empty, the book box once for each address.
+    using Read = FakeWindows::BoxRead;
+    EXPECT_EQ(windows_.download_reads,
+              (std::vector<Read>{
+                  {"编辑框1", 1, ""}, {"编辑框2", 1, ""}, {"编辑框1", 1, ""}, {"编辑框3", 1, ""}}));
 
     EXPECT_EQ(requests(), (std::vector<std::string>{"/123/1.html", "/123/2.html", "/123/3.html"}));
     const std::string expected = block(0) + block(1) + block(2);
@@ -219,6 +242,32 @@ TEST_F(DownloadRangeTest, AnOutputFileThatCannotBeWrittenIsReportedNotAnnounced)
     const std::string gbk_path = output_.parent_path().string() + "/\xce\xc4\xb1\xbe.txt";
     EXPECT_EQ(windows_.boxes[1], "\xce\xde\xb7\xa8\xd0\xb4\xc8\xeb\xce\xc4\xbc\xfe\xa3\xba" +
                                      gbk_path + "\r\n\xd4\xad\xd2\xf2\xa3\xba" + "Is a directory");
+}
+
+// In this test's private mount namespace the program's directory can be made
+// read-only for real, which a directory's mode bits cannot do for root.
+TEST_F(DownloadRangeTest, AReadOnlyProgramDirectoryIsReportedNotAnnounced) {
+    serve_book({.book = "123", .chapter_count = 3});
+    ASSERT_TRUE(write_file(output_.string(), "old text of an earlier run"sv).ok);
+    const std::string directory = output_.parent_path().string();
+    if (::mount(directory.c_str(), directory.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+        GTEST_SKIP() << "cannot bind-mount the program directory";
+    }
+    const bool read_only = ::mount(nullptr, directory.c_str(), nullptr,
+                                   MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+    if (read_only) {
+        windows_.set_range("123", "1", "3");
+        download_range(windows_);
+    }
+    ASSERT_EQ(::umount(directory.c_str()), 0);
+    ASSERT_TRUE(read_only) << "cannot make the program directory read-only";
+
+    EXPECT_TRUE(requests().empty());
+    EXPECT_EQ(contents(output_), "old text of an earlier run"sv);
+    ASSERT_EQ(windows_.boxes.size(), 2u);
+    EXPECT_EQ(windows_.boxes[1], "\xce\xde\xb7\xa8\xd0\xb4\xc8\xeb\xce\xc4\xbc\xfe\xa3\xba" +
+                                     directory + "/\xce\xc4\xb1\xbe.txt" +
+                                     "\r\n\xd4\xad\xd2\xf2\xa3\xba" + "Read-only file system");
 }
 
 }  // namespace
