@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class FilesTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         std::string pattern = testing::TempDir() + "files_test_XXXXXX";
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
@@ -117,6 +117,28 @@ TEST_F(FilesTest, AnAppendThatFailsPartWayLeavesTheOldContent) {
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.reason, "File too large");
     EXPECT_EQ(contents(file), std::string(100, 'a'));
+}
+
+// A run opens the file once for every page: a descriptor kept on any path
+// would run the process out of them.
+TEST_F(FilesTest, NoOperationKeepsADescriptorOpen) {
+    const auto open_descriptors = [] {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+    };
+    const auto before = open_descriptors();
+    const std::string file = path("out.txt");
+    const std::string directory = path("dir.txt");
+    fs::create_directory(directory);
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_TRUE(write_file(file, "x"sv).ok);
+        EXPECT_TRUE(append_file(file, "y"sv).ok);
+        EXPECT_TRUE(read_file(file).ok);
+        EXPECT_FALSE(write_file(directory, "x"sv).ok);
+        EXPECT_FALSE(append_file(directory, "x"sv).ok);
+        EXPECT_FALSE(read_file(directory).ok);
+        EXPECT_FALSE(append_file(path("gone.txt"), "x"sv).ok);
+    }
+    EXPECT_EQ(open_descriptors(), before);
 }
 
 TEST(ProgramDirectory, IsTheDirectoryThatHoldsTheRunningProgram) {
