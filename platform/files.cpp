@@ -15,7 +15,7 @@ std::string system_reason(int error) { return std::generic_category().message(er
 
 // Owns one file descriptor; closes it on every path out of a function.
 class FileDescriptor {
-  public:
+public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
@@ -39,7 +39,7 @@ class FileDescriptor {
         return result == 0 ? 0 : errno;
     }
 
-  private:
+private:
     void reset() {
         if (fd_ >= 0) ::close(std::exchange(fd_, -1));
     }

@@ -49,7 +49,7 @@ std::string contents(const fs::path& file) {
 }
 
 class EndToEndDownload : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         const char* program = std::getenv("NOVEL_READER");
         ASSERT_NE(program, nullptr) << "NOVEL_READER names the program to run";
