@@ -48,16 +48,16 @@ protected:
         release_globals();
     }
 
-    void expect_controls(Window window, const std::vector<ControlSpec>& specs) {
-        for (const ControlSpec& spec : specs) {
-            SCOPED_TRACE(spec.name);
-            QWidget* widget = windows->control(window, spec.name);
+    void expect_controls(Window window, const std::vector<ControlSpec>& controls) {
+        for (const ControlSpec& expected : controls) {
+            SCOPED_TRACE(expected.name);
+            QWidget* widget = windows->control(window, expected.name);
             ASSERT_NE(widget, nullptr);
-            EXPECT_TRUE(widget->inherits(spec.kind)) << widget->metaObject()->className();
-            EXPECT_EQ(widget->geometry(), spec.place);
+            EXPECT_TRUE(widget->inherits(expected.kind)) << widget->metaObject()->className();
+            EXPECT_EQ(widget->geometry(), expected.place);
             EXPECT_TRUE(widget->isVisible());
             EXPECT_TRUE(widget->isEnabled());
-            EXPECT_EQ(windows->read_text(window, spec.name), gbk_from_qstring(utf8(spec.text)));
+            EXPECT_EQ(windows->read_text(window, expected.name), gbk_from_qstring(utf8(expected.text)));
         }
     }
 

@@ -158,13 +158,13 @@ std::string clean_chapter(std::string_view title, const std::vector<Paragraph>& 
     return out;
 }
 
-std::vector<FixturePage> generate_book(const BookSpec& spec) {
+std::vector<FixturePage> generate_book(const BookSpec& plan) {
     std::vector<FixturePage> pages;
-    const std::string index_path = "/" + spec.book + "/";
-    const int last = spec.first_chapter + spec.chapter_count - 1;
-    for (int chapter = spec.first_chapter; chapter <= last; ++chapter) {
+    const std::string index_path = "/" + plan.book + "/";
+    const int last = plan.first_chapter + plan.chapter_count - 1;
+    for (int chapter = plan.first_chapter; chapter <= last; ++chapter) {
         const bool two_pages =
-            std::ranges::find(spec.two_page_chapters, chapter) != spec.two_page_chapters.end();
+            std::ranges::find(plan.two_page_chapters, chapter) != plan.two_page_chapters.end();
         const int page_count = two_pages ? 2 : 1;
         for (int page_number = 1; page_number <= page_count; ++page_number) {
             const std::size_t seed = static_cast<std::size_t>(chapter * 7 + page_number);
@@ -174,9 +174,9 @@ std::vector<FixturePage> generate_book(const BookSpec& spec) {
             ChapterPage page{
                 .title = chapter_title(chapter, page_number),
                 .content = std::nullopt,
-                .next_path = continued ? page_path(spec.book, chapter, page_number + 1)
-                                       : page_path(spec.book, chapter + 1, 1),
-                .previous_path = page_path(spec.book, chapter - 1, 1),
+                .next_path = continued ? page_path(plan.book, chapter, page_number + 1)
+                                       : page_path(plan.book, chapter + 1, 1),
+                .previous_path = page_path(plan.book, chapter - 1, 1),
                 .index_path = index_path,
                 .upper_case_links = chapter % 3 == 0,
             };
@@ -190,16 +190,16 @@ std::vector<FixturePage> generate_book(const BookSpec& spec) {
                 return all;
             };
             std::vector<Paragraph> all = assemble();
-            if (spec.page_bytes > 0) {
+            if (plan.page_bytes > 0) {
                 const std::size_t frame = chapter_page(page).size() - page.content->size();
                 std::size_t body = page.content->size();
-                for (std::size_t n = seed * 100; frame + body < spec.page_bytes; ++n) {
+                for (std::size_t n = seed * 100; frame + body < plan.page_bytes; ++n) {
                     paragraphs.push_back(plain_paragraph(sentence(n)));
                     body += paragraphs.back().html.size() + kParagraphBreak.size();
                 }
                 all = assemble();
             }
-            pages.push_back({.path = page_path(spec.book, chapter, page_number),
+            pages.push_back({.path = page_path(plan.book, chapter, page_number),
                              .bytes = chapter_page(page),
                              .clean_text = clean_chapter(*page.title, all),
                              .next_path = page.next_path});

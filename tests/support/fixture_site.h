@@ -74,7 +74,7 @@ struct FixturePage {
 
 // The pages in reading order. The last page's 24th link leads to the
 // chapter after the book's end, which is not part of it.
-[[nodiscard]] std::vector<FixturePage> generate_book(const BookSpec& spec);
+[[nodiscard]] std::vector<FixturePage> generate_book(const BookSpec& plan);
 
 // A page of about page_bytes bytes whose 24th link is next_path.
 [[nodiscard]] FixturePage sized_page(std::string_view path, std::string_view next_path,
