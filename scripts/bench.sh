@@ -5,7 +5,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 for benchmark in build/bench/*/bench_*; do
-  [ -x "$benchmark" ] || continue
+  [ -f "$benchmark" ] && [ -x "$benchmark" ] || continue
   echo "=== ${benchmark##*/}"
   "$benchmark"
 done
