@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QWidget>
+#include <gtest/gtest.h>
 #include <functional>
 #include <memory>
 #include <string>
@@ -56,5 +57,14 @@ inline bool wait_until(const std::function<bool()>& done, int milliseconds = 500
 }
 
 [[nodiscard]] inline QString utf8(std::string_view text) { return qstring_from_utf8(text); }
+
+// The body of main() for the window tests. Listing the tests, as test
+// discovery does, needs no QApplication and so no display.
+inline int run_window_tests(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
+    QApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}
 
 }  // namespace novel::testing

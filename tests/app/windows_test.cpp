@@ -386,9 +386,4 @@ TEST_F(Windows, ClosingTheReaderWindowClosesTheDownloadWindow) {
 }  // namespace
 }  // namespace novel::testing
 
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
-    QApplication application(argc, argv);
-    return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return novel::testing::run_window_tests(argc, argv); }
