@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "chapter/site.h"
-#include "chapter/text_cutting.h"
+#include "text/text_cutting.h"
 #include "platform/files.h"
 
 namespace novel {

@@ -2,7 +2,7 @@
 
 #include "chapter/program_state.h"
 #include "chapter/site.h"
-#include "chapter/text_cutting.h"
+#include "text/text_cutting.h"
 #include "chapter/working_text.h"
 #include "http/http_request.h"
 #include "regex/regex_object.h"

@@ -1,6 +1,6 @@
 #include "http/header_cookies.h"
 
-#include "chapter/text_operations.h"
+#include "text/text_operations.h"
 
 namespace novel {
 namespace {

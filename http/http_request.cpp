@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "chapter/text_cutting.h"
-#include "chapter/text_operations.h"
+#include "text/text_cutting.h"
+#include "text/text_operations.h"
 #include "http/base64.h"
 #include "http/header_cookies.h"
 #include "http/request_object.h"

@@ -1,6 +1,6 @@
 #include "regex/regex_object.h"
 
-#include "chapter/text_operations.h"
+#include "text/text_operations.h"
 #include "platform/gbk.h"
 #include "regex/regex_engine.h"
 

@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "chapter/text_operations.h"
+#include "text/text_operations.h"
 
 using namespace std::string_view_literals;
 using namespace novel;

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "chapter/text_cutting.h"
-#include "chapter/text_operations.h"
+#include "text/text_cutting.h"
+#include "text/text_operations.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "chapter/text_cutting.h"
+#include "text/text_cutting.h"
 
 #include <gtest/gtest.h>
 

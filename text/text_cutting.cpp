@@ -1,6 +1,6 @@
-#include "chapter/text_cutting.h"
+#include "text/text_cutting.h"
 
-#include "chapter/text_operations.h"
+#include "text/text_operations.h"
 
 namespace novel {
 namespace {

@@ -1,4 +1,4 @@
-#include "chapter/text_operations.h"
+#include "text/text_operations.h"
 
 #include <algorithm>
 #include <iterator>
