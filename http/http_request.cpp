@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <limits>
 
-#include "text/text_cutting.h"
-#include "text/text_operations.h"
 #include "http/base64.h"
 #include "http/header_cookies.h"
 #include "http/request_object.h"
+#include "text/text_cutting.h"
+#include "text/text_operations.h"
 
 namespace novel {
 namespace {
@@ -88,7 +88,12 @@ ByteData http_request(std::string_view url, const HttpRequestOptions& options) {
         std::optional<HttpRequestObject> own_object;
         HttpRequestObject* object = options.request_object;
         if (object == nullptr) object = &own_object.emplace();
-        if (!object->valid()) return {};
+        if (!object->valid()) {
+            if (options.transport_error != nullptr)
+                *options.transport_error = TransportError::other;
+            return {};
+        }
+        object->set_stop_token(options.stop);
 
         if (options.timeout != -1) {
             const int t = timeout_milliseconds(options.timeout);
@@ -137,9 +142,12 @@ ByteData http_request(std::string_view url, const HttpRequestOptions& options) {
         if (options.returned_headers != nullptr)
             *options.returned_headers = std::move(returned_headers);
         if (options.status != nullptr) *options.status = status;
+        if (options.transport_error != nullptr)
+            *options.transport_error = object->transport_error();
         return body;
     } catch (...) {
         // Only running out of memory can land here; the failure shows as an empty body.
+        if (options.transport_error != nullptr) *options.transport_error = TransportError::other;
         return {};
     }
 }

@@ -3,15 +3,13 @@
 
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
+#include "http/request_object.h"
+
 namespace novel {
-
-class HttpRequestObject;
-
-// Byte data: the bytes as they are, NUL bytes included.
-using ByteData = std::string;
 
 // The optional parameters, in their fixed order; a null pointer or an empty
 // optional is an omitted parameter.
@@ -32,6 +30,11 @@ struct HttpRequestOptions {
     std::optional<int> proxy_auth_mode;  // omitted: 1 (Basic)
     HttpRequestObject* request_object = nullptr;
     std::optional<bool> auto_merge_cookies;  // omitted: true
+    // Beyond the fixed list: a stop requested here abandons the exchange at
+    // once (the result is then that of a failed exchange), and why an
+    // exchange brought no response is reported here.
+    std::stop_token stop;
+    TransportError* transport_error = nullptr;  // out
 };
 
 // Performs one synchronous exchange and returns the response body; never

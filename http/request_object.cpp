@@ -1,7 +1,5 @@
 #include "http/request_object.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -10,22 +8,11 @@
 #include <new>
 #include <vector>
 
+#include "http/curl_handles.h"
+#include "http/transfer_loop.h"
+
 namespace novel {
 namespace {
-
-// The one place where the transfer library's handles get their owners.
-struct CurlEasyDeleter {
-    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
-};
-struct CurlShareDeleter {
-    void operator()(CURLSH* share) const { curl_share_cleanup(share); }
-};
-struct CurlSlistDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using CurlEasyPtr = std::unique_ptr<CURL, CurlEasyDeleter>;
-using CurlSharePtr = std::unique_ptr<CURLSH, CurlShareDeleter>;
-using CurlSlistPtr = std::unique_ptr<curl_slist, CurlSlistDeleter>;
 
 using Clock = std::chrono::steady_clock;
 
@@ -34,15 +21,10 @@ constexpr char kAllowedProtocols[] = "http,https";
 constexpr int kIgnoreAllCertificateErrors =
     kIgnoreUnknownAuthority | kIgnoreWrongUsage | kIgnoreInvalidCommonName | kIgnoreInvalidDate;
 
-void initialise_curl_once() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-// Connections, DNS answers and TLS sessions shared by every exchange of the
-// process. The locks keep the share's own data consistent, but the transfer
-// library does not support one connection pool in use by several threads at
-// once: exchanges must stay on one thread at a time, as the program's do.
+// DNS answers and TLS sessions shared by every exchange of the process, on
+// any thread; the locks keep them consistent. Connections are not shared
+// here: the transfer library cannot hand one connection pool to several
+// threads at once, so each thread keeps its own (see TransferLoop).
 class SharedPool {
 public:
     SharedPool() : share_(curl_share_init()) {
@@ -50,8 +32,7 @@ public:
         curl_share_setopt(share_.get(), CURLSHOPT_LOCKFUNC, &SharedPool::lock);
         curl_share_setopt(share_.get(), CURLSHOPT_UNLOCKFUNC, &SharedPool::unlock);
         curl_share_setopt(share_.get(), CURLSHOPT_USERDATA, this);
-        for (const curl_lock_data data :
-             {CURL_LOCK_DATA_CONNECT, CURL_LOCK_DATA_DNS, CURL_LOCK_DATA_SSL_SESSION}) {
+        for (const curl_lock_data data : {CURL_LOCK_DATA_DNS, CURL_LOCK_DATA_SSL_SESSION}) {
             curl_share_setopt(share_.get(), CURLSHOPT_SHARE, data);
         }
     }
@@ -67,10 +48,11 @@ private:
 
     // Declared before the share so that they outlive its clean-up, which locks.
     std::array<std::mutex, CURL_LOCK_DATA_LAST> locks_;
-    CurlSharePtr share_;
+    curl::SharePtr share_;
 };
 
 CURLSH* shared_pool() {
+    curl::initialise_once();
     static SharedPool pool;
     return pool.get();
 }
@@ -93,11 +75,36 @@ bool equals_ignoring_case(std::string_view a, std::string_view b) {
     });
 }
 
-void append_line(CurlSlistPtr& list, const std::string& line) {
+void append_line(curl::SlistPtr& list, const std::string& line) {
     curl_slist* grown = curl_slist_append(list.get(), line.c_str());
     if (grown == nullptr) throw std::bad_alloc();
     (void)list.release();  // grown is the same list with the line added
     list.reset(grown);
+}
+
+TransportError transport_error_of(CURLcode result, bool stalled, bool stop_requested) {
+    switch (result) {
+        case CURLE_OK:
+            return TransportError::none;
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return TransportError::name_not_resolved;
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_SSL_CONNECT_ERROR:
+            return TransportError::cannot_connect;
+        case CURLE_OPERATION_TIMEDOUT:
+            return TransportError::timed_out;
+        case CURLE_RECV_ERROR:
+        case CURLE_SEND_ERROR:
+        case CURLE_GOT_NOTHING:
+        case CURLE_PARTIAL_FILE:
+            return TransportError::connection_reset;
+        case CURLE_ABORTED_BY_CALLBACK:
+            if (stalled) return TransportError::timed_out;
+            return stop_requested ? TransportError::stopped : TransportError::other;
+        default:
+            return TransportError::other;
+    }
 }
 
 long milliseconds_or_unlimited(long long ms) {
@@ -112,7 +119,7 @@ struct HttpRequestObject::State {
         std::string value;
     };
 
-    CurlEasyPtr easy;
+    curl::EasyPtr easy;
     HttpTimeouts timeouts;
     int timeout_settings = 0;
     int proxy_setting = kProxySettingDefault;
@@ -130,7 +137,14 @@ struct HttpRequestObject::State {
     bool headers_complete = false;
     std::int32_t status = 0;
 
+    TransportError error = TransportError::none;
+    std::stop_token stop;
+
+    // The running exchange: what the transfer library reads while it runs.
+    curl::SlistPtr server_lines;
+    curl::SlistPtr proxy_lines;
     // Stall detection of the running exchange.
+    bool stalled = false;
     bool connected = false;
     curl_off_t bytes_moved = 0;
     curl_off_t upload_size = 0;
@@ -150,7 +164,10 @@ struct HttpRequestObject::State {
                            [&](const Header& h) { return equals_ignoring_case(h.name, name); });
     }
 
-    bool perform(std::string_view request_body);
+    // Sets the transfer up for one exchange; false when it cannot start.
+    bool prepare(std::string_view request_body);
+    // Takes the transfer's result; false when no response came.
+    bool finish(CURLcode result);
     void set_method_and_body(CURL* e, std::string_view request_body) const;
 
     static std::size_t on_body(char* data, std::size_t size, std::size_t count, void* self);
@@ -212,7 +229,8 @@ int HttpRequestObject::State::on_progress(void* self, curl_off_t, curl_off_t dow
     const int limit_ms =
         uploaded < state.upload_size ? state.timeouts.send_ms : state.timeouts.receive_ms;
     if (limit_ms <= 0) return 0;
-    return now - state.last_progress > std::chrono::milliseconds(limit_ms) ? 1 : 0;
+    state.stalled = now - state.last_progress > std::chrono::milliseconds(limit_ms);
+    return state.stalled ? 1 : 0;
 }
 
 int HttpRequestObject::State::on_connected(void* self, char*, char*, int, int) {
@@ -239,7 +257,7 @@ void HttpRequestObject::State::set_method_and_body(CURL* e, std::string_view req
     if (method != "POST") curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, method.c_str());
 }
 
-bool HttpRequestObject::State::perform(std::string_view request_body) {
+bool HttpRequestObject::State::prepare(std::string_view request_body) {
     CURL* e = easy.get();
     curl_easy_reset(e);
     curl_easy_setopt(e, CURLOPT_URL, url.c_str());
@@ -265,6 +283,7 @@ bool HttpRequestObject::State::perform(std::string_view request_body) {
             static_cast<long long>(timeouts.connect_ms) + std::max(timeouts.resolve_ms, 0);
         curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, milliseconds_or_unlimited(budget));
     }
+    stalled = false;
     connected = false;
     bytes_moved = 0;
     upload_size = static_cast<curl_off_t>(request_body.size());
@@ -287,8 +306,8 @@ bool HttpRequestObject::State::perform(std::string_view request_body) {
 
     set_method_and_body(e, request_body);
 
-    CurlSlistPtr server_lines;
-    CurlSlistPtr proxy_lines;
+    server_lines.reset();
+    proxy_lines.reset();
     for (const Header& header : headers) {
         const std::string line = header.value.empty() ? header.name + ";"  // sends "Name:"
                                                       : header.name + ": " + header.value;
@@ -315,19 +334,27 @@ bool HttpRequestObject::State::perform(std::string_view request_body) {
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &State::on_header);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
 
-    const CURLcode result = curl_easy_perform(e);
+    return true;
+}
+
+bool HttpRequestObject::State::finish(CURLcode result) {
+    CURL* e = easy.get();
     curl_easy_setopt(e, CURLOPT_SHARE, nullptr);
+    server_lines.reset();
+    proxy_lines.reset();
+    error = transport_error_of(result, stalled, stop.stop_requested());
     if (result != CURLE_OK) return false;
 
     long code = 0;
     curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &code);
     status = static_cast<std::int32_t>(code);
+    if (status == 0) error = TransportError::other;
     if (headers_complete) response_headers += "\r\n";
     return status != 0;
 }
 
 HttpRequestObject::HttpRequestObject() : state_(std::make_unique<State>()) {
-    initialise_curl_once();
+    curl::initialise_once();
     state_->easy.reset(curl_easy_init());
 }
 
@@ -371,14 +398,26 @@ void HttpRequestObject::send(std::string_view body) {
     if (!state_) return;
     State& state = *state_;
     state.clear_response();
+    state.error = TransportError::other;
     if (state.easy && state.opened) {
         try {
-            if (!state.perform(body)) state.clear_response();
+            const bool answered =
+                state.prepare(body) && state.finish(curl::TransferLoop::of_this_thread().run(
+                                           state.easy.get(), state.stop));
+            if (!answered) state.clear_response();
         } catch (...) {
             state.clear_response();
         }
     }
     state.headers.clear();  // each exchange starts with its own headers
+}
+
+void HttpRequestObject::set_stop_token(std::stop_token stop) {
+    if (state_) state_->stop = std::move(stop);
+}
+
+TransportError HttpRequestObject::transport_error() const {
+    return state_ ? state_->error : TransportError::other;
 }
 
 ByteData HttpRequestObject::response_body() const { return state_ ? state_->body : ByteData(); }

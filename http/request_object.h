@@ -4,8 +4,9 @@
 // status. One synchronous exchange per send; a failed exchange leaves an
 // empty body, empty headers and status 0, and nothing is thrown.
 //
-// Successive exchanges share one process-wide pool of connections, DNS
-// answers and TLS sessions, so per-call objects still reuse connections.
+// Successive exchanges on one thread share that thread's pool of connections,
+// and all threads share DNS answers and TLS sessions, so per-call objects
+// still reuse connections.
 // Only http and https are spoken, for the address and for every redirect.
 //
 // Time-outs, proxy and options stay on the object from one exchange to the
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -37,6 +39,17 @@ inline constexpr int kProxySettingDirect = 1;
 inline constexpr int kProxySettingNamed = 2;
 
 inline constexpr std::size_t kMaxResponseBody = std::size_t{256} << 20U;
+
+// Why an exchange brought no response.
+enum class TransportError {
+    none,               // a response came (whatever its status)
+    name_not_resolved,  // the host name (or the proxy's) could not be resolved
+    cannot_connect,     // refused, unreachable, or the TLS handshake failed
+    timed_out,          // a time-out or stall limit ran out
+    connection_reset,   // the connection broke before the response was whole
+    stopped,            // the caller's stop token ended it
+    other,              // anything else: a bad address, a body over the limit, ...
+};
 
 struct HttpTimeouts {
     int resolve_ms = 0;
@@ -69,14 +82,18 @@ public:
     void open(std::string_view method, std::string_view url);
     void set_option(int index, int value);
     // Sends the request with this body (text and bytes travel alike, as the
-    // bytes they are) and reads the whole response.
+    // bytes they are) and reads the whole response. A stop requested on the
+    // token set below abandons the exchange at once, from any thread.
     void send(std::string_view body = {});
+    void set_stop_token(std::stop_token stop);
 
     [[nodiscard]] ByteData response_body() const;
     // The header lines of the final response without its status line, each
     // ending in CR LF, the block ending with an empty line.
     [[nodiscard]] std::string all_response_headers() const;
     [[nodiscard]] std::int32_t status() const;
+    // Why the last exchange brought no response; none when one came.
+    [[nodiscard]] TransportError transport_error() const;
 
     // What the object was set to, for callers that check their settings.
     [[nodiscard]] const HttpTimeouts& timeouts() const;
