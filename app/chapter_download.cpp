@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "chapter/site.h"
-#include "text/text_cutting.h"
 #include "platform/files.h"
+#include "text/text_cutting.h"
 
 namespace novel {
 namespace {
@@ -34,28 +34,26 @@ ChapterIndex chapter_index_of(std::string_view link) {
     return index;
 }
 
-RangeDownloadResult download_chapter_range(const RangeDownloadTexts& texts,
-                                           const RangeDownloadOptions& options) {
+RangeDownloadResult download_chapter_range(const RangeDownloadOptions& options) {
     if (FileResult emptied = write_file(options.output_path, {}); !emptied.ok) {
         return file_failure(FileStep::empty, 0, std::move(emptied.reason));
     }
-    FileContent old = read_file(options.output_path);
-    if (!old.ok) return file_failure(FileStep::read_back, 0, std::move(old.reason));
-    *texts.text = std::move(old.bytes);
+    if (FileContent old = read_file(options.output_path); !old.ok) {
+        return file_failure(FileStep::read_back, 0, std::move(old.reason));
+    }
     RangeLinks links = options.links();
-    *texts.link = std::move(links.start);
-    *texts.end_link = std::move(links.end);
+    std::string link = std::move(links.start);
+    const std::string end_link = std::move(links.end);
 
     // Each page goes to the end of the file, so the pages before it stay on
     // disk and a run writes every byte once.
     std::size_t pages = 0;
     std::string piece;
     auto fetch_and_append = [&](FetchedPage* page) -> FileResult {
-        *page = options.fetch_page(*texts.link);
+        *page = options.fetch_page(link);
         piece.assign(kLineEnd).append(page->text);
         FileResult appended = append_file(options.output_path, piece);
         if (!appended.ok) return appended;
-        texts.text->append(piece);
         ++pages;
         if (options.after_page) options.after_page(pages);
         return {};
@@ -63,10 +61,10 @@ RangeDownloadResult download_chapter_range(const RangeDownloadTexts& texts,
 
     std::unordered_set<std::string> fetched;
     FetchedPage page;
-    while (*texts.link != *texts.end_link) {
+    while (link != end_link) {
         if (pages >= options.page_limit)
             return {.end = RangeDownloadEnd::page_limit, .pages = pages};
-        fetched.insert(*texts.link);
+        fetched.insert(link);
         if (FileResult appended = fetch_and_append(&page); !appended.ok) {
             return file_failure(FileStep::append, pages, std::move(appended.reason));
         }
@@ -75,7 +73,7 @@ RangeDownloadResult download_chapter_range(const RangeDownloadTexts& texts,
         if (fetched.contains(page.next_link)) {
             return {.end = RangeDownloadEnd::repeated_link, .pages = pages};
         }
-        *texts.link = std::move(page.next_link);
+        link = std::move(page.next_link);
     }
     if (FileResult appended = fetch_and_append(&page); !appended.ok) {
         return file_failure(FileStep::append, pages, std::move(appended.reason));

@@ -25,13 +25,6 @@ struct FetchedPage {
 
 using PageFetcher = std::function<FetchedPage(std::string_view link)>;
 
-// Where the run keeps download_text, download_link and download_end_link.
-struct RangeDownloadTexts {
-    std::string* text;
-    std::string* link;
-    std::string* end_link;
-};
-
 // The run's start and end addresses.
 struct RangeLinks {
     std::string start;
@@ -66,11 +59,9 @@ struct RangeDownloadResult {
     std::string file_reason;  // the system's reason (UTF-8) when file_failed
 };
 
-// Empties the output file, reads it back into *texts.text, asks for the links
-// and walks from the start to the end address; after every page the file
-// holds *texts.text.
-[[nodiscard]] RangeDownloadResult download_chapter_range(const RangeDownloadTexts& texts,
-                                                         const RangeDownloadOptions& options);
+// Empties the output file, reads it back, asks for the links and walks from
+// the start to the end address, appending each page to the file.
+[[nodiscard]] RangeDownloadResult download_chapter_range(const RangeDownloadOptions& options);
 
 // SITE_ORIGIN/book/chapter.html, the numbers exactly as typed.
 [[nodiscard]] std::string chapter_address(std::string_view book, std::string_view chapter);

@@ -34,8 +34,7 @@ ContentBox::ContentBox(QWidget* parent) : QPlainTextEdit(parent) {
     setReadOnly(true);
 }
 
-void ContentBox::set_gbk_text(std::string_view text) {
-    gbk_text_.assign(text);
+void ContentBox::show_gbk_text(std::string_view text) {
     QString shown = qstring_from_gbk(text);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));

@@ -11,12 +11,18 @@
 #include "app/content_box.h"
 #include "app/control_builders.h"
 #include "app/gbk_qstring.h"
-#include "app/reader_handlers.h"
+#include "app/reader_texts.h"
 #include "chapter/site.h"
 
 namespace novel {
 
 namespace {
+
+constexpr int CONTENT_MARGIN_WIDTH = 20;
+constexpr int CONTENT_MARGIN_HEIGHT = 80;
+constexpr int BOTTOM_ROW_OFFSET = 80;
+constexpr int DOWNLOAD_BUTTON_SHIFT = 50;
+constexpr int NEXT_PAGE_BUTTON_SHIFT = 90;
 
 QString reader_caption() {
     std::string_view host = SITE_ORIGIN;
@@ -62,7 +68,7 @@ ReaderWindow::ReaderWindow() {
 
     link_box =
         make_edit_box(this, LINK_BOX, {8, 216, 288, 24}, QColor::fromRgb(PLACEHOLDER_COLOUR));
-    link_box->setText(qstring_from_gbk(link_placeholder()));
+    link_box->setText(link_placeholder());
     link_box->installEventFilter(this);
 
     fetch_button = make_button(this, FETCH_BUTTON, QStringLiteral("获取"), {304, 216, 40, 24});
@@ -76,6 +82,33 @@ ReaderWindow::ReaderWindow() {
     layout_timer->setInterval(100);
 
     hot_key_label = new HotKeyLabel(this);
+    QObject::connect(layout_timer, &QTimer::timeout, this, [this] { relayout(); });
+}
+
+void ReaderWindow::show_fetching(const QString& link) {
+    setWindowTitle(reader_caption() + QStringLiteral(" — 正在获取… ") + link);
+    content_box->viewport()->setCursor(Qt::BusyCursor);
+}
+
+void ReaderWindow::show_fetched() {
+    setWindowTitle(reader_caption());
+    content_box->viewport()->unsetCursor();
+}
+
+void ReaderWindow::show_fetch_failed(const QString& reason) {
+    setWindowTitle(reader_caption() + QStringLiteral(" — 获取失败：") + reason);
+    content_box->viewport()->unsetCursor();
+}
+
+void ReaderWindow::relayout() {
+    // Outer sizes, frame included, as the layout was designed.
+    const int width = frameGeometry().width();
+    const int height = frameGeometry().height();
+    content_box->resize(width - CONTENT_MARGIN_WIDTH, height - CONTENT_MARGIN_HEIGHT);
+    link_box->move(link_box->x(), height - BOTTOM_ROW_OFFSET);
+    fetch_button->move(fetch_button->x(), height - BOTTOM_ROW_OFFSET);
+    next_page_button->move(fetch_button->x() + NEXT_PAGE_BUTTON_SHIFT, fetch_button->y());
+    download_button->move(fetch_button->x() + DOWNLOAD_BUTTON_SHIFT, fetch_button->y());
 }
 
 bool ReaderWindow::eventFilter(QObject* watched, QEvent* event) {

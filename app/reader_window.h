@@ -1,9 +1,10 @@
 #pragma once
-// The reader window and its controls. It holds no logic: the bindings hand
-// its events to the reader handlers.
+// The reader window and its controls. It holds no reading logic: the reader
+// controller reacts to its events and tells it what to show.
 
 #include <QEvent>
 #include <QLabel>
+#include <QString>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -55,6 +56,16 @@ public:
     std::function<void()> on_link_focus_in;
     std::function<void()> on_link_focus_out;
     std::function<void()> on_close;
+
+    // What the window says about the reading under way, in its title and
+    // its cursor; none of these blocks.
+    void show_fetching(const QString& link);
+    void show_fetched();
+    void show_fetch_failed(const QString& reason);
+
+    // 时钟1, every 100 ms: the content box and the bottom row follow the
+    // window's outer size.
+    void relayout();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

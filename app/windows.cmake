@@ -1,5 +1,5 @@
 # The Qt windows: the only code that knows about widgets.
-find_package(Qt6 REQUIRED COMPONENTS Widgets)
+find_package(Qt6 REQUIRED COMPONENTS Widgets Concurrent)
 
 novel_add_layer(windows
   SOURCES
@@ -7,11 +7,13 @@ novel_add_layer(windows
     control_builders.cpp
     content_box.cpp
     reader_window.cpp
+    reader_controller.cpp
     download_window.cpp
-    qt_window_operations.cpp
-    program_services.cpp
+    download_controller.cpp
+    program_windows.cpp
+    real_seams.cpp
     resources/windows_resources.qrc
-  DEPENDS reader_handlers download_handlers hot_key Qt6::Widgets)
+  DEPENDS range_download chapter hot_key Qt6::Widgets Qt6::Concurrent)
 set_target_properties(windows PROPERTIES AUTOMOC ON AUTORCC ON)
 
 add_executable(novel_reader main.cpp)

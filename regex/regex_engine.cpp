@@ -83,28 +83,23 @@ std::optional<MatchCollection> RegexEngine::execute(std::u16string_view subject)
     return execute(std::make_shared<const std::u16string>(subject));
 }
 
-std::optional<MatchCollection> RegexEngine::execute(
-    std::shared_ptr<const std::u16string> shared_subject) const {
-    if (!compiled_ || !shared_subject) return std::nullopt;
-    const std::u16string_view subject = *shared_subject;
-    if (subject.size() >= MatchSpan::kUnset) return std::nullopt;
+template <typename OnMatch>
+bool RegexEngine::for_each_match(std::u16string_view subject, OnMatch on_match) const {
+    if (!compiled_ || subject.size() >= MatchSpan::kUnset) return false;
     pcre2_code_16* code = compiled_->code.get();
     const MatchDataPtr match_data(pcre2_match_data_create_from_pattern_16(code, nullptr));
-    if (!match_data) return std::nullopt;
+    if (!match_data) return false;
 
     // Our own limits, not whatever the library was built with.
     const MatchContextPtr context(pcre2_match_context_create_16(nullptr));
-    if (!context) return std::nullopt;
+    if (!context) return false;
     pcre2_set_match_limit_16(context.get(), kMatchLimit);
     pcre2_set_depth_limit_16(context.get(), kMatchLimit);
     pcre2_set_heap_limit_16(context.get(), kHeapLimitKib);
     JitStackPtr jit_stack;
 
-    std::uint32_t capture_count = 0;
-    pcre2_pattern_info_16(code, PCRE2_INFO_CAPTURECOUNT, &capture_count);
-    const std::size_t spans_per_match = std::size_t{capture_count} + 1;
-
-    std::vector<MatchSpan> spans;
+    const std::size_t spans_per_match = group_count() + 1;
+    std::vector<MatchSpan> spans(spans_per_match);
     PCRE2_SIZE start = 0;
     while (start <= subject.size()) {
         int result = pcre2_match_16(code, code_units(subject), subject.size(), start, 0,
@@ -112,29 +107,64 @@ std::optional<MatchCollection> RegexEngine::execute(
         if (result == PCRE2_ERROR_JIT_STACKLIMIT && !jit_stack) {
             // Most searches fit the default stack; give the rest a larger one.
             jit_stack.reset(pcre2_jit_stack_create_16(kJitStackStart, kJitStackMax, nullptr));
-            if (!jit_stack) return std::nullopt;
+            if (!jit_stack) return false;
             pcre2_jit_stack_assign_16(context.get(), nullptr, jit_stack.get());
             result = pcre2_match_16(code, code_units(subject), subject.size(), start, 0,
                                     match_data.get(), context.get());
         }
         if (result == PCRE2_ERROR_NOMATCH) break;
-        if (result <= 0) return std::nullopt;  // a limit was hit: no partial answer
+        if (result <= 0) return false;  // a limit was hit: no partial answer
         const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer_16(match_data.get());
         for (std::size_t group = 0; group < spans_per_match; ++group) {
             const PCRE2_SIZE begin = ovector[2 * group];
             const PCRE2_SIZE end = ovector[2 * group + 1];
             if (group >= static_cast<std::size_t>(result) || begin == PCRE2_UNSET) {
-                spans.push_back(MatchSpan{});
+                spans[group] = MatchSpan{};
             } else {
-                spans.push_back(MatchSpan{.start = static_cast<std::uint32_t>(begin),
-                                          .length = static_cast<std::uint32_t>(end - begin)});
+                spans[group] = MatchSpan{.start = static_cast<std::uint32_t>(begin),
+                                         .length = static_cast<std::uint32_t>(end - begin)};
             }
         }
-        if (!options_.global) break;
+        if (!on_match(spans) || !options_.global) break;
         // After an empty match the search moves on by one unit, never retrying in place.
         start = ovector[1] == ovector[0] ? ovector[1] + 1 : ovector[1];
     }
-    return MatchCollection(std::move(shared_subject), capture_count, std::move(spans));
+    return true;
+}
+
+std::size_t RegexEngine::group_count() const {
+    std::uint32_t capture_count = 0;
+    if (compiled_)
+        pcre2_pattern_info_16(compiled_->code.get(), PCRE2_INFO_CAPTURECOUNT, &capture_count);
+    return capture_count;
+}
+
+std::optional<MatchCollection> RegexEngine::execute(
+    std::shared_ptr<const std::u16string> shared_subject) const {
+    if (!compiled_ || !shared_subject) return std::nullopt;
+    std::vector<MatchSpan> spans;
+    const bool searched =
+        for_each_match(*shared_subject, [&spans](const std::vector<MatchSpan>& match) {
+            spans.insert(spans.end(), match.begin(), match.end());
+            return true;
+        });
+    if (!searched) return std::nullopt;
+    return MatchCollection(std::move(shared_subject), group_count(), std::move(spans));
+}
+
+std::optional<MatchSpan> RegexEngine::nth_match_group(std::u16string_view subject,
+                                                      std::size_t match, std::size_t group,
+                                                      std::size_t* matches_seen) const {
+    MatchSpan found;
+    std::size_t seen = 0;
+    const bool searched = for_each_match(subject, [&](const std::vector<MatchSpan>& spans) {
+        if (seen++ < match) return true;
+        if (group < spans.size()) found = spans[group];
+        return false;
+    });
+    if (!searched) return std::nullopt;
+    if (matches_seen != nullptr) *matches_seen = seen;
+    return found;
 }
 
 std::optional<std::u16string> RegexEngine::replace(std::u16string_view subject,

@@ -86,12 +86,29 @@ public:
         std::shared_ptr<const std::u16string> subject) const;
     [[nodiscard]] std::optional<MatchCollection> execute(std::u16string_view subject) const;
 
+    // One group of the match-th match (both from 0; group 0 is the whole
+    // match), searching no further than that match: an unset span when there
+    // are fewer matches or the group took no part; std::nullopt as execute.
+    // *matches_seen, when given, receives how many matches were found (at
+    // most match + 1).
+    [[nodiscard]] std::optional<MatchSpan> nth_match_group(
+        std::u16string_view subject, std::size_t match, std::size_t group,
+        std::size_t* matches_seen = nullptr) const;
+
+    // Capturing groups of the pattern; 0 for an invalid one.
+    [[nodiscard]] std::size_t group_count() const;
+
     // The subject with each match replaced; $$ $& $` $' $n $nn are expanded.
     [[nodiscard]] std::optional<std::u16string> replace(std::u16string_view subject,
                                                         std::u16string_view replacement) const;
 
 private:
     struct Compiled;
+
+    // Calls on_match with each match's spans in order until it returns
+    // false; false when the pattern is invalid or PCRE2 gives up.
+    template <typename OnMatch>
+    bool for_each_match(std::u16string_view subject, OnMatch on_match) const;
 
     std::u16string pattern_;
     EngineOptions options_;

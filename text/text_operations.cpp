@@ -1,10 +1,10 @@
 #include "text/text_operations.h"
 
 #include <algorithm>
-#include <iterator>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <utility>
 
@@ -56,8 +56,9 @@ constexpr std::size_t kNone = std::string_view::npos;
 std::size_t find_byte(std::string_view text, char byte, std::size_t offset) {
     if (offset >= text.size()) return kNone;
     const void* found = std::memchr(text.data() + offset, byte, text.size() - offset);
-    return found == nullptr ? kNone : static_cast<std::size_t>(static_cast<const char*>(found) -
-                                                               text.data());
+    return found == nullptr
+               ? kNone
+               : static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
 }
 
 // Finds where a needle's bytes occur, ignoring character boundaries. A
@@ -175,6 +176,22 @@ int find_text_last(std::string_view text, std::string_view needle, std::optional
                    bool ignore_case) {
     const long long last_allowed = start.value_or(std::numeric_limits<int>::max());
     if (last_allowed < 1) return kNotFound;
+    // A needle that begins below 0x40 always starts a character, so an exact
+    // search can go backwards instead of through every earlier occurrence.
+    if (!ignore_case && !needle.empty() && static_cast<unsigned char>(needle.front()) < 0x40) {
+        if (needle.size() > text.size()) return kNotFound;
+        std::size_t candidates = static_cast<std::size_t>(std::min<long long>(
+            last_allowed, static_cast<long long>(text.size() - needle.size() + 1)));
+        while (candidates > 0) {
+            const void* found = memrchr(text.data(), needle.front(), candidates);
+            if (found == nullptr) return kNotFound;
+            const auto offset =
+                static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+            if (text.compare(offset, needle.size(), needle) == 0) return to_position(offset);
+            candidates = offset;
+        }
+        return kNotFound;
+    }
     OccurrenceScanner scanner(text, needle, ignore_case);
     int last = kNotFound;
     for (std::size_t found = scanner.next(0); found != std::string_view::npos;
@@ -209,9 +226,8 @@ bool replace_text_into(std::string_view text, std::string_view find, std::string
     return true;
 }
 
-std::string replace_text(std::string_view text, std::string_view find,
-                         std::string_view replacement, int start, std::optional<int> count,
-                         bool case_sensitive) {
+std::string replace_text(std::string_view text, std::string_view find, std::string_view replacement,
+                         int start, std::optional<int> count, bool case_sensitive) {
     std::string result;
     if (!replace_text_into(text, find, replacement, start, count, case_sensitive, &result)) {
         result.assign(text);

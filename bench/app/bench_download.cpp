@@ -15,8 +15,7 @@
 #include <string>
 
 #include "app/chapter_download.h"
-#include "chapter/chapter_extraction.h"
-#include "chapter/program_state.h"
+#include "chapter/chapter_fetch.h"
 #include "chapter/site.h"
 #include "http/http_request.h"
 #include "tests/support/fixture_site.h"
@@ -63,16 +62,12 @@ void BM_HttpRequestAlone(benchmark::State& state) {
 
 void BM_DownloadRange(benchmark::State& state) {
     const std::string output = std::filesystem::temp_directory_path() / "bench_download.txt";
-    novel::ProgramState& globals = novel::globals();
     long long written = 0;
     std::size_t file_size = 0;
     std::size_t pages = 0;
     for (auto _ : state) {
         const long long before = written_bytes();
         const novel::RangeDownloadResult result = novel::download_chapter_range(
-            {.text = &globals.download_text,
-             .link = &globals.download_link,
-             .end_link = &globals.download_end_link},
             {.output_path = output,
              .links =
                  [] {
@@ -81,9 +76,10 @@ void BM_DownloadRange(benchmark::State& state) {
                  },
              .fetch_page =
                  [](std::string_view link) {
-                     std::string text = novel::chapter_text(link);
+                     novel::Chapter chapter = novel::fetch_chapter(link).chapter;
+                     std::string text = std::move(chapter.text);
                      // The pages link to the site's origin; the loopback site stands in for it.
-                     std::string next = novel::globals().download_next_link;
+                     std::string next = std::move(chapter.next_link);
                      if (next != novel::SITE_ORIGIN)
                          next.replace(0, novel::SITE_ORIGIN.size(), g_origin);
                      return novel::FetchedPage{.text = std::move(text),
@@ -146,11 +142,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     g_origin = "https://127.0.0.1:" + std::to_string(port);
-    novel::create_globals();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    novel::release_globals();
     kill(site, SIGTERM);
     waitpid(site, nullptr, 0);
     return 0;

@@ -6,7 +6,9 @@
 #
 # Dismisses the notice, types a chapter address into the link box, clicks
 # "获取", presses Down, and checks from the server's request log that the
-# chapter and then its next page were fetched. Screenshots go to WORK_DIR.
+# chapter and then its next page were fetched. Then it asks for a page the
+# server takes three seconds to send and, while it loads, clicks "下载": the
+# download window must open within 250 ms. Screenshots go to WORK_DIR.
 set -euo pipefail
 
 program=$1
@@ -67,5 +69,23 @@ import -window root "$work/3-next.png"
 
 expected=$'/123/1.html\n/123/2.html'
 [[ "$(cat "$log")" == "$expected" ]] || fail "unexpected requests"
+
+# A slow page: the window keeps answering while it loads.
+xdotool mousemove --window "$window" 150 218 click --repeat 3 1
+xdotool type --delay 5 "https://www.qubige.com/123/3.html?slow"
+xdotool mousemove --window "$window" 324 218 click 1
+wait_for 'grep -qx "/123/3.html?slow" "$log"' || fail "the slow page was not asked for"
+xdotool getwindowname "$window" | grep -q "正在获取" || fail "the title does not say a page is loading"
+started=$(date +%s%N)
+xdotool mousemove --window "$window" 368 218 click 1
+until xdotool search --onlyvisible --name '^下载$' >/dev/null 2>&1; do
+    (( ($(date +%s%N) - started) / 1000000 < 2000 )) || fail "the download window did not open"
+    sleep 0.01
+done
+answered_ms=$(( ($(date +%s%N) - started) / 1000000 ))
+import -window root "$work/4-responsive.png"
+(( answered_ms <= 250 )) || fail "the click took ${answered_ms} ms to answer while a page loaded"
+wait_for '! xdotool getwindowname "$window" | grep -q "正在获取"' || fail "the slow page never arrived"
+
 kill -0 "${pids[1]}" || fail "the program ended"
-echo "end_to_end: fetched the chapter, then its next page on Down"
+echo "end_to_end: fetched the chapter, then its next page on Down; answered a click in ${answered_ms} ms while a page loaded"

@@ -1,48 +1,62 @@
 #pragma once
-// Shared by the window tests: the windows with message boxes replaced, fake
-// reader services, and a wait that keeps the event loop running.
+// Shared by the window tests: the program's windows with message boxes,
+// the network and the hot key replaced, and a wait that keeps the event loop
+// running.
+
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QWidget>
-#include <gtest/gtest.h>
 #include <functional>
-#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/gbk_qstring.h"
-#include "app/qt_window_operations.h"
-#include "app/reader_handlers.h"
-#include "chapter/program_state.h"
+#include "app/program_seams.h"
 
 namespace novel::testing {
 
-// Message boxes are recorded, never shown, so no test blocks on one.
-class TestWindows final : public QtWindowOperations {
+// Message boxes and hot-key requests are recorded, never shown or taken;
+// chapter fetches are recorded and answered by fetch (by default an empty
+// chapter), on the worker thread that runs them.
+class RecordingSeams {
 public:
-    using QtWindowOperations::QtWindowOperations;
-    std::vector<std::string> messages;
-    void message_box(std::string_view text) override { messages.emplace_back(text); }
-
-    template <typename Widget>
-    [[nodiscard]] Widget* find(Window window, std::string_view name) const {
-        return qobject_cast<Widget*>(control(window, name));
-    }
-};
-
-class RecordingServices final : public ReaderServices {
-public:
-    std::int32_t hot_key_identifier = 5;
-    std::vector<std::string> links;
+    std::vector<QString> messages;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> hot_keys;
+    std::int32_t hot_key_identifier = 5;
+    std::function<FetchedChapter(const std::string& link, std::stop_token stop)> fetch;
 
-    void show_chapter(std::string_view link) override { links.emplace_back(link); }
-    std::int32_t register_hot_key(std::uint32_t modifiers, std::uint32_t key) override {
-        hot_keys.emplace_back(modifiers, key);
-        return hot_key_identifier;
+    [[nodiscard]] std::vector<std::string> fetched_links() const {
+        const std::lock_guard lock(mutex_);
+        return fetched_links_;
     }
+
+    [[nodiscard]] ProgramSeams seams() {
+        return {
+            .show_message = [this](const QString& text) { messages.push_back(text); },
+            .fetch_chapter =
+                [this](const std::string& link, std::stop_token stop) {
+                    {
+                        const std::lock_guard lock(mutex_);
+                        fetched_links_.push_back(link);
+                    }
+                    return fetch ? fetch(link, std::move(stop)) : FetchedChapter{};
+                },
+            .register_hot_key =
+                [this](std::uint32_t modifiers, std::uint32_t key, QObject*) {
+                    hot_keys.emplace_back(modifiers, key);
+                    return hot_key_identifier;
+                },
+        };
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> fetched_links_;
 };
 
 // Runs the event loop until done() holds or five seconds have passed.

@@ -19,6 +19,8 @@
 
 #include "app/content_box.h"
 #include "app/download_window.h"
+#include "app/program_windows.h"
+#include "app/reader_controller.h"
 #include "app/reader_window.h"
 #include "tests/app/window_test_support.h"
 
@@ -34,31 +36,42 @@ struct ControlSpec {
     std::string_view text;  // UTF-8
 };
 
+// The text a control shows, whatever its kind.
+QString shown_text(const QWidget* widget) {
+    if (const auto* line = qobject_cast<const QLineEdit*>(widget)) return line->text();
+    if (const auto* plain = qobject_cast<const QPlainTextEdit*>(widget))
+        return plain->toPlainText();
+    if (const auto* label = qobject_cast<const QLabel*>(widget)) return label->text();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) return button->text();
+    return {};
+}
+
 class Windows : public ::testing::Test {
 protected:
     void SetUp() override {
-        create_globals();
-        windows = std::make_unique<TestWindows>(services);
-        windows->open_window(Window::reader, false);
+        windows = std::make_unique<ProgramWindows>(recorded.seams());
+        windows->open_reader_window();
         reader = windows->reader_window();
-        link_box = windows->find<QLineEdit>(Window::reader, "编辑框2");
-    }
-    void TearDown() override {
-        windows.reset();
-        release_globals();
+        link_box = reader->link_box;
     }
 
-    void expect_controls(Window window, const std::vector<ControlSpec>& controls) {
+    // Controls keep their names: each is found by name within its window.
+    static void expect_controls(const QWidget* window, const std::vector<ControlSpec>& controls) {
         for (const ControlSpec& expected : controls) {
             SCOPED_TRACE(expected.name);
-            QWidget* widget = windows->control(window, expected.name);
+            const auto* widget = window->findChild<QWidget*>(utf8(expected.name));
             ASSERT_NE(widget, nullptr);
             EXPECT_TRUE(widget->inherits(expected.kind)) << widget->metaObject()->className();
             EXPECT_EQ(widget->geometry(), expected.place);
             EXPECT_TRUE(widget->isVisible());
             EXPECT_TRUE(widget->isEnabled());
-            EXPECT_EQ(windows->read_text(window, expected.name), gbk_from_qstring(utf8(expected.text)));
+            EXPECT_EQ(shown_text(widget), utf8(expected.text));
         }
+    }
+
+    // Waits until the readings asked for so far are done.
+    [[nodiscard]] bool readings_done() const {
+        return wait_until([&] { return !windows->reader()->busy(); });
     }
 
     // Gives the reader window the keyboard, as a click into it would.
@@ -71,18 +84,17 @@ protected:
         return link_box->palette().color(QPalette::Text).rgb() & 0xFFFFFF;
     }
 
-    RecordingServices services;
-    std::unique_ptr<TestWindows> windows;
+    RecordingSeams recorded;
+    std::unique_ptr<ProgramWindows> windows;
     ReaderWindow* reader = nullptr;
     QLineEdit* link_box = nullptr;
 };
 
 TEST_F(Windows, ReaderWindowHasEveryControlAsDesigned) {
     EXPECT_EQ(reader->windowTitle(), utf8("Corvane免VIP小说下载器（仅支持趣笔阁www.qubige.com）"));
-    EXPECT_EQ(windows->window_width(Window::reader), 459);
-    EXPECT_EQ(windows->window_height(Window::reader), 286);
+    EXPECT_EQ(reader->frameGeometry().size(), QSize(459, 286));
     expect_controls(
-        Window::reader,
+        reader,
         {
             {"编辑框1", "QPlainTextEdit", {0, 0, 352, 240}, ""},
             {"编辑框2", "QLineEdit", {8, 216, 288, 24}, "在这里粘贴小说链接，仅支持趣笔阁链接"},
@@ -93,8 +105,7 @@ TEST_F(Windows, ReaderWindowHasEveryControlAsDesigned) {
     EXPECT_EQ(link_colour(), 0xC0C0C0u);
     EXPECT_EQ(link_box->palette().color(QPalette::Base), QColor(Qt::white));
 
-    const auto* content = windows->find<ContentBox>(Window::reader, "编辑框1");
-    ASSERT_NE(content, nullptr);
+    const ContentBox* content = reader->content_box;
     EXPECT_EQ(content->font().pixelSize(), 16);
     EXPECT_EQ(content->font().weight(), QFont::Bold);
     EXPECT_EQ(content->palette().color(QPalette::Text), QColor(Qt::black));
@@ -114,57 +125,41 @@ TEST_F(Windows, ReaderWindowHasEveryControlAsDesigned) {
 }
 
 TEST_F(Windows, CreationShowsTheNoticeOnceThenTakesTheHotKey) {
-    ASSERT_EQ(windows->messages.size(), 1u);
-    EXPECT_EQ(windows->messages[0],
-              gbk_from_qstring(utf8("本软件仅供学习交流，请勿用于违法途径，CorvaneQQ：10001")));
-    ASSERT_EQ(services.hot_keys.size(), 1u);
-    EXPECT_EQ(services.hot_keys[0], (std::pair<std::uint32_t, std::uint32_t>{0, 0x28}));
-    EXPECT_EQ(globals().paging_hot_key_id, 5);
-    EXPECT_EQ(globals().reader_content_box != nullptr, true);
+    ASSERT_EQ(recorded.messages.size(), 1u);
+    EXPECT_EQ(recorded.messages[0], utf8("本软件仅供学习交流，请勿用于违法途径，CorvaneQQ：10001"));
+    ASSERT_EQ(recorded.hot_keys.size(), 1u);
+    EXPECT_EQ(recorded.hot_keys[0], (std::pair<std::uint32_t, std::uint32_t>{0, 0x28}));
+    EXPECT_EQ(windows->reader()->paging_hot_key_id(), 5);
 }
 
 TEST_F(Windows, HotKeyNotificationsReachTheLabelAndPageOnlyForTheirIdentifier) {
-    globals().next_chapter_link = "https://www.qubige.com/7/8.html";
     QCoreApplication::postEvent(reader->hot_key_label, new HotKeyNotification(6, 0));
     QCoreApplication::postEvent(reader->hot_key_label, new HotKeyNotification(5, 0));
-    ASSERT_TRUE(wait_until([&] { return !services.links.empty(); }));
-    QApplication::processEvents();
-    EXPECT_EQ(services.links, std::vector<std::string>{"https://www.qubige.com/7/8.html"});
+    ASSERT_TRUE(wait_until([&] { return !recorded.fetched_links().empty(); }));
+    ASSERT_TRUE(readings_done());
+    // Before any reading the next link is empty.
+    EXPECT_EQ(recorded.fetched_links(), std::vector<std::string>{""});
 }
 
 TEST_F(Windows, DownInsideOurOwnWindowsDoesNotPage) {
     // Only the system-wide grab pages; an ordinary press is the control's own.
     activate_reader();
-    globals().next_chapter_link = "https://www.qubige.com/7/8.html";
     for (QWidget* target : std::initializer_list<QWidget*>{reader->content_box, link_box,
                                                            reader->next_page_button, reader}) {
         QTest::keyClick(target, Qt::Key_Down);
     }
     QApplication::processEvents();
-    EXPECT_TRUE(services.links.empty());
+    EXPECT_TRUE(recorded.fetched_links().empty());
 }
 
-TEST_F(Windows, ContentBoxGivesBackExactlyTheBytesItWasGiven) {
-    // The chapter pipeline reads its working text back between stages.
-    const std::vector<std::string_view> texts{
-        "\xB5\xDA\xD2\xBB\xD5\xC2\r\n\r\n\xA1\xA1\xA1\xA1text\r\n"sv,  // 第一章, full-width blanks
-        "lone\rcarriage\nand line feed"sv,
-        "\x80\xFF\xFE undecodable"sv,
-        "cut lead byte \xB5"sv,
-        "nul \0 inside"sv,
-        ""sv,
-    };
-    for (const std::string_view text : texts) {
-        windows->write_text(Window::reader, "编辑框1", text);
-        EXPECT_EQ(windows->read_text(Window::reader, "编辑框1"), text);
-    }
-    windows->write_text(Window::reader, "编辑框1", "\xB5\xDA\xD2\xBB\r\nb\rc"sv);
-    EXPECT_EQ(reader->content_box->toPlainText(), utf8("第一\nb\nc"));
+TEST_F(Windows, ContentBoxShowsGbkTextWithItsLineEnds) {
+    reader->content_box->show_gbk_text("\xB5\xDA\xD2\xBB\r\nb\rc\xFF"sv);
+    EXPECT_EQ(reader->content_box->toPlainText(), utf8("第一\nb\nc\uFFFD"));
 }
 
 TEST_F(Windows, PlaceholderLeavesAndReturnsWithTheFocus) {
     activate_reader();
-    const std::string placeholder = gbk_from_qstring(utf8("在这里粘贴小说链接，仅支持趣笔阁链接"));
+    const QString placeholder = utf8("在这里粘贴小说链接，仅支持趣笔阁链接");
 
     link_box->setFocus();
     ASSERT_TRUE(wait_until([&] { return link_box->hasFocus(); }));
@@ -173,7 +168,7 @@ TEST_F(Windows, PlaceholderLeavesAndReturnsWithTheFocus) {
 
     reader->next_page_button->setFocus();
     ASSERT_TRUE(wait_until([&] { return !link_box->hasFocus(); }));
-    EXPECT_EQ(windows->read_text(Window::reader, "编辑框2"), placeholder);
+    EXPECT_EQ(link_box->text(), placeholder);
     EXPECT_EQ(link_colour(), 0xC0C0C0u);
 
     // A single blank is not empty: leaving it changes nothing.
@@ -188,7 +183,7 @@ TEST_F(Windows, PlaceholderLeavesAndReturnsWithTheFocus) {
     link_box->clear();
     link_box->insert(utf8("在这里粘贴小说链接，仅支持趣笔阁链接"));  // as pasted
     reader->next_page_button->setFocus();
-    EXPECT_EQ(windows->read_text(Window::reader, "编辑框2"), placeholder);
+    EXPECT_EQ(link_box->text(), placeholder);
     link_box->setFocus();
     EXPECT_EQ(link_box->text(), QString());
 }
@@ -237,23 +232,32 @@ TEST_F(Windows, FetchingFromAnEmptyFocusedBoxPassesThePlaceholder) {
     ASSERT_TRUE(wait_until([&] { return link_box->hasFocus(); }));
     ASSERT_EQ(link_box->text(), QString());
     QTest::mouseClick(reader->fetch_button, Qt::LeftButton);
-    EXPECT_EQ(services.links, std::vector<std::string>{
-                                  gbk_from_qstring(utf8("在这里粘贴小说链接，仅支持趣笔阁链接"))});
+    ASSERT_TRUE(readings_done());
+    EXPECT_EQ(
+        recorded.fetched_links(),
+        std::vector<std::string>{gbk_from_qstring(utf8("在这里粘贴小说链接，仅支持趣笔阁链接"))});
 }
 
 TEST_F(Windows, FetchingPassesTheTypedLinkAndPagingLeavesTheLinkBoxAlone) {
+    recorded.fetch = [](const std::string& link, std::stop_token) {
+        FetchedChapter fetched;
+        fetched.status = 200;
+        fetched.chapter.text = "\r\nT\r\n" + link;
+        fetched.chapter.next_link = link + "+";
+        return fetched;
+    };
     activate_reader();
     link_box->setFocus();
     QTest::keyClicks(link_box, QStringLiteral(" https://www.qubige.com/1_1234/5678.html"));
     QTest::mouseClick(reader->fetch_button, Qt::LeftButton);
-
-    QTest::mouseClick(reader->next_page_button, Qt::LeftButton);  // nothing read yet
-    globals().next_chapter_link = "https://www.qubige.com/1_1234/5679.html";
     QTest::mouseClick(reader->next_page_button, Qt::LeftButton);
+    ASSERT_TRUE(readings_done());
 
-    const std::vector<std::string> expected{" https://www.qubige.com/1_1234/5678.html", "",
-                                            "https://www.qubige.com/1_1234/5679.html"};
-    EXPECT_EQ(services.links, expected);
+    const std::vector<std::string> expected{" https://www.qubige.com/1_1234/5678.html",
+                                            " https://www.qubige.com/1_1234/5678.html+"};
+    EXPECT_EQ(recorded.fetched_links(), expected);
+    EXPECT_EQ(windows->reader()->next_chapter_link(), expected[1] + "+");
+    EXPECT_EQ(reader->content_box->toPlainText(), QString::fromStdString("\nT\n" + expected[1]));
     EXPECT_EQ(link_box->text(), QStringLiteral(" https://www.qubige.com/1_1234/5678.html"));
 }
 
@@ -305,7 +309,7 @@ TEST_F(Windows, DownloadWindowOpensModelessWithEveryControl) {
     EXPECT_EQ(download->windowTitle(), utf8("下载"));
     EXPECT_EQ(download->frameGeometry().size(), QSize(320, 202));
     EXPECT_EQ(download->minimumSize(), download->maximumSize());
-    expect_controls(Window::download,
+    expect_controls(download,
                     {
                         {"输入书号", "QLabel", {8, 8, 72, 32}, "请输入书号："},
                         {"编辑框1", "QLineEdit", {80, 8, 80, 32}, ""},
@@ -320,24 +324,24 @@ TEST_F(Windows, DownloadWindowOpensModelessWithEveryControl) {
                         {"透明标签3", "QLabel", {88, 128, 152, 32}, "默认同目录保存（文本.txt）"},
                     });
     for (const char* label : {"输入书号", "透明标签1", "透明标签2", "透明标签3"}) {
-        EXPECT_FALSE(windows->control(Window::download, label)->autoFillBackground()) << label;
+        EXPECT_FALSE(download->findChild<QWidget*>(utf8(label))->autoFillBackground()) << label;
     }
 
     // The reader stays usable, and the two 编辑框2 are different controls.
     QTest::mouseClick(reader->next_page_button, Qt::LeftButton);
-    EXPECT_EQ(services.links.size(), 1u);
-    windows->write_text(Window::download, "编辑框2", "12");
-    EXPECT_EQ(windows->read_text(Window::download, "编辑框2"), "12");
+    ASSERT_TRUE(readings_done());
+    EXPECT_EQ(recorded.fetched_links().size(), 1u);
+    download->start_chapter_box->setText(QStringLiteral("12"));
     EXPECT_EQ(link_box->text(), utf8("在这里粘贴小说链接，仅支持趣笔阁链接"));
 
     // Opening it again brings the same window forward.
     QTest::mouseClick(reader->download_button, Qt::LeftButton);
     EXPECT_EQ(windows->download_window(), download);
-    EXPECT_EQ(windows->read_text(Window::download, "编辑框2"), "12");
+    EXPECT_EQ(download->start_chapter_box->text(), QStringLiteral("12"));
 }
 
 TEST_F(Windows, InstructionsWindowIsModalAndShowsThePicture) {
-    windows->open_window(Window::download, false);
+    windows->open_download_window();
     DownloadWindow* download = windows->download_window();
     ASSERT_NE(download, nullptr);
 
@@ -353,7 +357,7 @@ TEST_F(Windows, InstructionsWindowIsModalAndShowsThePicture) {
         EXPECT_EQ(instructions->windowTitle(), utf8("下载说明"));
         EXPECT_EQ(instructions->frameGeometry().size(), QSize(364, 200));
         EXPECT_EQ(instructions->minimumSize(), instructions->maximumSize());
-        const auto* picture = windows->find<QLabel>(Window::instructions, "图片框1");
+        const auto* picture = instructions->findChild<QLabel*>(utf8("图片框1"));
         EXPECT_NE(picture, nullptr);
         if (picture != nullptr) {
             EXPECT_EQ(picture->geometry(), QRect(0, 0, 376, 224));
@@ -376,7 +380,7 @@ TEST_F(Windows, InstructionsWindowIsModalAndShowsThePicture) {
 }
 
 TEST_F(Windows, ClosingTheReaderWindowClosesTheDownloadWindow) {
-    windows->open_window(Window::download, false);
+    windows->open_download_window();
     ASSERT_NE(windows->download_window(), nullptr);
     reader->close();
     EXPECT_FALSE(reader->isVisible());

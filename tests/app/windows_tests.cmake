@@ -7,6 +7,17 @@ novel_add_test(windows_test
   LIBS windows Qt6::Test
   PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 
+novel_add_test(reader_controller_test
+  SOURCES reader_controller_test.cpp
+  LIBS windows Qt6::Test
+  PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+
+# The download window at the site's address, in the site namespace.
+novel_add_site_test(download_window_test
+  SOURCES download_window_test.cpp
+  LIBS windows Qt6::Test
+  PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+
 # A reading through the real chapter pipeline from a loopback HTTPS server.
 novel_add_test(reader_reading_test
   SOURCES reader_reading_test.cpp

@@ -1,24 +1,25 @@
-// The entry points as the program runs them: real site addresses over HTTPS,
+// Fetching chapters as the program does: real site addresses over HTTPS,
 // answered by the fixture site on 127.0.0.1:443 inside a private namespace.
+
+#include "chapter/chapter_fetch.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
-#include "chapter/chapter_extraction.h"
-#include "chapter/program_state.h"
 #include "chapter/site.h"
 #include "tests/support/fixture_site.h"
-#include "tests/support/recording_working_text.h"
 #include "tests/support/site_server.h"
 
 namespace novel {
 namespace {
-using fixture::RecordingWorkingText;
 using Targets = std::vector<std::string>;
+using namespace std::chrono_literals;
 
 std::string site(std::string_view path) { return std::string(SITE_ORIGIN) + std::string(path); }
 
@@ -35,97 +36,80 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(fixture::site_host_is_loopback())
             << "run through tests/support/in_site_namespace.sh";
-        create_globals();
-        globals().reader_content_box = &content_box_;
     }
-    void TearDown() override { release_globals(); }
 
     const std::vector<fixture::FixturePage> pages_ = fixture::fixture_pages();
-    RecordingWorkingText content_box_;
 };
 
-TEST_F(AtTheSiteAddress, WorkedExampleThroughBothEntryPoints) {
-    fixture::FixtureSiteServer server(fixture::as_site(pages_), {.port = 443});
-    ASSERT_TRUE(server.listening());
-    const std::string expected = fixture::worked_example_text();
-    ASSERT_EQ(expected.size(), 68u);
-
-    show_chapter(site("/edge/example.html"));
-    EXPECT_EQ(content_box_.text(), expected);
-    EXPECT_EQ(globals().next_chapter_link, site("/edge/example_2.html"));
-
-    EXPECT_EQ(chapter_text(site("/edge/example.html")), expected);
-    EXPECT_EQ(globals().download_next_link, site("/edge/example_2.html"));
-
-    EXPECT_EQ(server.requested_targets(), (Targets{"/edge/example.html", "/edge/example.html"}));
-}
-
-TEST_F(AtTheSiteAddress, ReaderFollowsTheNextLinkThroughASecondPageIntoTheNextChapter) {
+TEST_F(AtTheSiteAddress, FollowsTheNextLinkThroughASecondPageIntoTheNextChapter) {
     fixture::FixtureSiteServer server(fixture::as_site(pages_), {.port = 443});
     ASSERT_TRUE(server.listening());
 
-    show_chapter(site("/123/1.html"));
-    EXPECT_EQ(content_box_.text(), page_at(pages_, "/123/1.html").clean_text);
-    for (std::string_view path : {"/123/2.html", "/123/2_2.html", "/123/3.html"}) {
+    std::string link = site("/123/1.html");
+    for (std::string_view path : {"/123/1.html", "/123/2.html", "/123/2_2.html", "/123/3.html"}) {
         SCOPED_TRACE(path);
-        ASSERT_EQ(globals().next_chapter_link, site(path));
-        show_chapter(globals().next_chapter_link);
-        EXPECT_EQ(content_box_.text(), page_at(pages_, path).clean_text);
+        ASSERT_EQ(link, site(path));
+        const FetchedChapter fetched = fetch_chapter(link);
+        EXPECT_TRUE(fetched.succeeded());
+        EXPECT_EQ(fetched.chapter.text, page_at(pages_, path).clean_text);
+        link = fetched.chapter.next_link;
     }
-    EXPECT_EQ(globals().next_chapter_link, site("/123/4.html"));
+    EXPECT_EQ(link, site("/123/4.html"));
     EXPECT_EQ(server.requested_targets(),
               (Targets{"/123/1.html", "/123/2.html", "/123/2_2.html", "/123/3.html"}));
-}
-
-TEST_F(AtTheSiteAddress, DownloadWalksTheChainWithoutTouchingTheReader) {
-    fixture::FixtureSiteServer server(fixture::as_site(pages_), {.port = 443});
-    ASSERT_TRUE(server.listening());
-
-    show_chapter(site("/123/1.html"));
-    std::string link = site("/1_1234/5678.html");
-    std::vector<std::string> texts;
-    for (int i = 0; i < 3; ++i) {
-        texts.push_back(chapter_text(link));
-        link = globals().download_next_link;
-    }
-    EXPECT_EQ(link, site("/1_1234/5680.html"));
-    EXPECT_EQ(texts, (std::vector<std::string>{page_at(pages_, "/1_1234/5678.html").clean_text,
-                                               page_at(pages_, "/1_1234/5678_2.html").clean_text,
-                                               page_at(pages_, "/1_1234/5679.html").clean_text}));
-    EXPECT_EQ(globals().next_chapter_link, site("/123/2.html"));
-    EXPECT_EQ(content_box_.text(), page_at(pages_, "/123/1.html").clean_text);
-    EXPECT_EQ(server.requested_targets(), (Targets{"/123/1.html", "/1_1234/5678.html",
-                                                   "/1_1234/5678_2.html", "/1_1234/5679.html"}));
-}
-
-TEST_F(AtTheSiteAddress, RefusedConnectionGivesEmptyTextAndTheOriginAlone) {
-    {
-        fixture::FixtureSiteServer server(fixture::as_site(pages_), {.port = 443});
-        ASSERT_TRUE(server.listening());
-        show_chapter(site("/123/1.html"));
-        ASSERT_FALSE(content_box_.text().empty());
-    }
-    // Nothing listens on the site's port any more.
-    show_chapter(globals().next_chapter_link);
-    EXPECT_EQ(content_box_.text(), "");
-    EXPECT_EQ(globals().next_chapter_link, SITE_ORIGIN);
-    EXPECT_EQ(chapter_text(site("/123/1.html")), "");
-    EXPECT_EQ(globals().download_next_link, SITE_ORIGIN);
 }
 
 TEST_F(AtTheSiteAddress, RuleBreakingPagesOverTheWire) {
     fixture::FixtureSiteServer server(fixture::as_site(pages_), {.port = 443});
     ASSERT_TRUE(server.listening());
     for (std::string_view path :
-         {"/edge/no_title.html", "/edge/no_content.html", "/edge/23_links.html",
-          "/edge/nested_div.html", "/edge/nul.html"}) {
+         {"/edge/example.html", "/edge/no_title.html", "/edge/no_content.html",
+          "/edge/23_links.html", "/edge/nested_div.html", "/edge/nul.html"}) {
         SCOPED_TRACE(path);
         const fixture::FixturePage& page = page_at(pages_, path);
-        EXPECT_EQ(chapter_text(site(path)), page.clean_text);
-        EXPECT_EQ(globals().download_next_link, site(page.next_path));
+        const FetchedChapter fetched = fetch_chapter(site(path));
+        EXPECT_EQ(fetched.chapter.text, page.clean_text);
+        EXPECT_EQ(fetched.chapter.next_link, site(page.next_path));
     }
-    const std::string nul_text = page_at(pages_, "/edge/nul.html").clean_text;
-    EXPECT_NE(nul_text.find('\0'), std::string::npos);
+}
+
+TEST_F(AtTheSiteAddress, FailuresSayWhyAndGiveEmptyTextAndTheOriginAlone) {
+    {
+        // Nothing listens on the site's port.
+        const FetchedChapter refused = fetch_chapter(site("/123/1.html"));
+        EXPECT_FALSE(refused.succeeded());
+        EXPECT_EQ(refused.error, TransportError::cannot_connect);
+        EXPECT_EQ(refused.chapter.text, "");
+        EXPECT_EQ(refused.chapter.next_link, SITE_ORIGIN);
+        EXPECT_FALSE(describe_failure(refused.error, refused.status).empty());
+    }
+    fixture::FixtureSiteServer server(fixture::as_site(pages_), {.port = 443});
+    ASSERT_TRUE(server.listening());
+    const FetchedChapter missing = fetch_chapter(site("/123/99.html"));
+    EXPECT_EQ(missing.error, TransportError::none);
+    EXPECT_EQ(missing.status, 404);
+    EXPECT_FALSE(missing.succeeded());
+    EXPECT_EQ(describe_failure(missing.error, missing.status), "HTTP \xD7\xB4\xCC\xAC 404");
+}
+
+TEST_F(AtTheSiteAddress, AStopAbandonsASlowPageAtOnce) {
+    fixture::FixtureSiteServer server(fixture::as_site(pages_),
+                                      {.port = 443, .answer = [](const std::string&) {
+                                           return fixture::SiteAnswer{.delay = 1500ms};
+                                       }});
+    ASSERT_TRUE(server.listening());
+    std::stop_source stop;
+    std::thread stopper([&stop] {
+        std::this_thread::sleep_for(200ms);
+        stop.request_stop();
+    });
+    const auto started = std::chrono::steady_clock::now();
+    const FetchedChapter fetched = fetch_chapter(site("/123/1.html"), stop.get_token());
+    const auto took = std::chrono::steady_clock::now() - started;
+    stopper.join();
+    EXPECT_EQ(fetched.error, TransportError::stopped);
+    EXPECT_EQ(fetched.chapter.text, "");
+    EXPECT_LT(took, 1s);
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 // each request target to a log file, for tests that run the real program
 // as a process of its own:
 //   serve_fixture_site LOG_FILE [PORT]        (PORT defaults to 443)
-// Prints "listening <port>" once it accepts connections.
+// Prints "listening <port>" once it accepts connections. A request whose
+// query is "slow" is answered after three seconds, for tests of a window
+// that must stay responsive meanwhile.
 
 #include <pthread.h>
 #include <signal.h>
@@ -40,10 +42,18 @@ int main(int argc, char** argv) {
     std::mutex log_mutex;
     novel::fixture::FixtureSiteServer server(
         novel::fixture::fixture_site(),
-        {.port = port, .on_request = [&](const std::string& target) {
-             const std::lock_guard lock(log_mutex);
-             log << target << '\n' << std::flush;
-         }});
+        {.port = port,
+         .on_request =
+             [&](const std::string& target) {
+                 const std::lock_guard lock(log_mutex);
+                 log << target << '\n' << std::flush;
+             },
+         .answer =
+             [](const std::string& target) {
+                 return novel::fixture::SiteAnswer{.delay = target.ends_with("?slow")
+                                                                ? std::chrono::milliseconds(3000)
+                                                                : std::chrono::milliseconds(0)};
+             }});
     if (!server.listening()) {
         std::cerr << "serve_fixture_site: cannot listen on 127.0.0.1:" << port << "\n";
         return 1;

@@ -96,6 +96,24 @@ FixtureSiteServer::FixtureSiteServer(SitePages pages, SiteServerOptions options)
             return httplib::Server::HandlerResponse::Unhandled;
         });
     impl.server.Get(".*", [&impl](const httplib::Request& request, httplib::Response& response) {
+        if (impl.options.answer) {
+            const SiteAnswer answer = impl.options.answer(request.target);
+            if (answer.delay.count() > 0) std::this_thread::sleep_for(answer.delay);
+            if (answer.hang_up) {
+                // A content provider that gives up makes the server drop the
+                // connection right behind the head.
+                response.set_content_provider(
+                    1, "text/html",
+                    [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
+                return;
+            }
+            for (const auto& [name, value] : answer.headers) response.set_header(name, value);
+            if (answer.status != 0) {
+                response.status = answer.status;
+                response.set_content(answer.body, "text/html");
+                return;
+            }
+        }
         const auto page = impl.pages.find(request.path);
         if (page == impl.pages.end()) {
             response.status = 404;

@@ -2,14 +2,25 @@
 // Serves a map of pages over HTTPS on 127.0.0.1 with a self-signed
 // certificate made when the server starts, and remembers what was asked.
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/fixture_site.h"
 
 namespace novel::fixture {
+
+// How the server answers one request, decided by a test.
+struct SiteAnswer {
+    std::chrono::milliseconds delay{0};  // before anything is sent
+    int status = 0;                      // 0: the page (or 404) as usual
+    std::string body;                    // with a status of its own
+    std::vector<std::pair<std::string, std::string>> headers;
+    bool hang_up = false;  // after the delay, send the head and close before the body
+};
 
 struct SiteServerOptions {
     int port = 0;  // 0: the system chooses
@@ -18,6 +29,8 @@ struct SiteServerOptions {
     bool keep_alive = false;
     // Called with each request target as it arrives, on a server thread.
     std::function<void(const std::string&)> on_request;
+    // Called with each request target, on a server thread; unset: the page.
+    std::function<SiteAnswer(const std::string&)> answer;
 };
 
 class FixtureSiteServer {

@@ -1,0 +1,33 @@
+#pragma once
+// What the windows reach beyond themselves: message boxes, the network and
+// the system-wide hot key. The program passes its real ones (real_seams),
+// tests their own, so that no test blocks on a box or leaves the machine.
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <stop_token>
+#include <string>
+
+#include "chapter/chapter_fetch.h"
+
+class QObject;
+
+namespace novel {
+
+struct ProgramSeams {
+    // A modal box with one OK button and no owner; returns when dismissed.
+    std::function<void(const QString& text)> show_message;
+    // Runs on a worker thread, never on the window thread.
+    std::function<FetchedChapter(const std::string& link, std::stop_token stop)> fetch_chapter;
+    // Takes a system-wide hot key whose presses are posted to receiver as
+    // HotKeyNotification events; returns their identifier, 0 when the key
+    // cannot be taken.
+    std::function<std::int32_t(std::uint32_t modifiers, std::uint32_t key, QObject* receiver)>
+        register_hot_key;
+};
+
+// Message boxes, the chapter fetch and the X11 hot key of the real program.
+[[nodiscard]] ProgramSeams real_seams();
+
+}  // namespace novel

@@ -1,0 +1,102 @@
+#include "app/program_windows.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/download_controller.h"
+#include "app/download_window.h"
+#include "app/gbk_qstring.h"
+#include "app/reader_controller.h"
+#include "app/reader_window.h"
+
+namespace novel {
+namespace {
+
+constexpr QSize READER_SIZE{459, 286};
+constexpr QSize DOWNLOAD_SIZE{320, 202};
+constexpr QSize INSTRUCTIONS_SIZE{364, 200};
+
+// Some window systems tell the frame as the window is shown, others only once
+// they have taken the window, so the fit is done at once and again soon after.
+void fit_outer_size_soon(QWidget* window, QSize outer, bool fixed) {
+    fit_outer_size(window, outer, fixed);
+    QTimer::singleShot(0, window, [window, outer, fixed] { fit_outer_size(window, outer, fixed); });
+}
+
+}  // namespace
+
+ProgramWindows::ProgramWindows(ProgramSeams seams) : seams_(std::move(seams)) {}
+
+ProgramWindows::~ProgramWindows() {
+    // Top-level windows of their own, without a parent.
+    delete instructions_.data();
+    delete download_.data();
+    reader_controller_.reset();  // ends a reading under way before its window goes
+}
+
+DownloadWindow* ProgramWindows::download_window() const { return download_.data(); }
+
+InstructionsWindow* ProgramWindows::instructions_window() const { return instructions_.data(); }
+
+DownloadController* ProgramWindows::download() const {
+    return download_ ? download_->findChild<DownloadController*>() : nullptr;
+}
+
+void ProgramWindows::open_reader_window() {
+    if (reader_) {
+        reader_->raise();
+        reader_->activateWindow();
+        return;
+    }
+    reader_ = std::make_unique<ReaderWindow>();
+    reader_controller_ = std::make_unique<ReaderController>(reader_.get(), seams_);
+    reader_->on_close = [this] {
+        // Closing the start window ends the program, download window included.
+        if (download_) download_->close();
+    };
+    QObject::connect(reader_->download_button, &QPushButton::clicked, reader_.get(),
+                     [this] { open_download_window(); });
+    reader_->layout_timer->start();
+    reader_->show();
+    fit_outer_size_soon(reader_.get(), READER_SIZE, /*fixed=*/false);
+    reader_controller_->init_reader_window();
+}
+
+void ProgramWindows::open_download_window() {
+    if (download_) {
+        download_->raise();
+        download_->activateWindow();
+        return;
+    }
+    auto* download = new DownloadWindow();  // deletes itself when closed
+    download_ = download;
+    // A child of the window, so it goes with it.
+    auto* controller = new DownloadController(download, seams_, [this] {
+        return reader_ ? gbk_from_qstring(reader_->link_box->text()) : std::string();
+    });
+    controller->setParent(download);
+    QObject::connect(download->instructions_button, &QPushButton::clicked, download,
+                     [this] { open_instructions_window(); });
+    download->show();
+    fit_outer_size_soon(download, DOWNLOAD_SIZE, /*fixed=*/true);
+    controller->take_current_index();
+}
+
+void ProgramWindows::open_instructions_window() {
+    if (instructions_) {
+        instructions_->raise();
+        instructions_->activateWindow();
+        return;
+    }
+    auto* instructions = new InstructionsWindow();  // no parent: modal for the whole program
+    instructions->setAttribute(Qt::WA_DeleteOnClose);
+    instructions_ = instructions;
+    // Shown before the modal loop so that its frame can be fitted at once.
+    instructions->setWindowModality(Qt::ApplicationModal);
+    instructions->show();
+    fit_outer_size_soon(instructions, INSTRUCTIONS_SIZE, /*fixed=*/true);
+    instructions->exec();
+}
+
+}  // namespace novel

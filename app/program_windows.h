@@ -1,0 +1,46 @@
+#pragma once
+// The program's windows and what binds them: the reader window with its
+// controller, and the download and instructions windows it opens.
+
+#include <QPointer>
+#include <memory>
+
+#include "app/program_seams.h"
+
+namespace novel {
+
+class DownloadController;
+class DownloadWindow;
+class InstructionsWindow;
+class ReaderController;
+class ReaderWindow;
+
+class ProgramWindows {
+public:
+    explicit ProgramWindows(ProgramSeams seams);
+    ~ProgramWindows();
+    ProgramWindows(const ProgramWindows&) = delete;
+    ProgramWindows& operator=(const ProgramWindows&) = delete;
+
+    // Creates and shows the reader window, then runs its creation handler.
+    void open_reader_window();
+    // Not modal; a second request brings the open window forward.
+    void open_download_window();
+    // Modal for the whole program: returns when the window is closed.
+    void open_instructions_window();
+
+    [[nodiscard]] ReaderWindow* reader_window() const { return reader_.get(); }
+    [[nodiscard]] ReaderController* reader() const { return reader_controller_.get(); }
+    [[nodiscard]] DownloadWindow* download_window() const;
+    [[nodiscard]] DownloadController* download() const;
+    [[nodiscard]] InstructionsWindow* instructions_window() const;
+
+private:
+    ProgramSeams seams_;
+    std::unique_ptr<ReaderWindow> reader_;
+    std::unique_ptr<ReaderController> reader_controller_;
+    QPointer<DownloadWindow> download_;
+    QPointer<InstructionsWindow> instructions_;
+};
+
+}  // namespace novel

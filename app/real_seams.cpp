@@ -1,0 +1,41 @@
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <memory>
+
+#include "app/program_seams.h"
+#include "app/reader_window.h"
+#include "platform/hot_key.h"
+
+namespace novel {
+
+ProgramSeams real_seams() {
+    return {
+        .show_message =
+            [](const QString& text) {
+                QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok);
+                box.exec();
+            },
+        .fetch_chapter = [](const std::string& link,
+                            std::stop_token stop) { return fetch_chapter(link, std::move(stop)); },
+        .register_hot_key =
+            [hot_keys = std::shared_ptr<GlobalHotKeys>()](
+                std::uint32_t modifiers, std::uint32_t key, QObject* receiver) mutable {
+                // A grab on an X server the windows are not shown on (the
+                // offscreen platform with DISPLAY set, a Wayland session)
+                // would page from the wrong desktop, so only X11 takes the key.
+                if (QGuiApplication::platformName() != QStringLiteral("xcb")) return 0;
+                if (!hot_keys) hot_keys = std::make_shared<GlobalHotKeys>();
+                return hot_keys->register_hot_key(
+                    modifiers, key, [target = QPointer<QObject>(receiver)](std::int32_t id) {
+                        // Posted, like a window message: the press is handled
+                        // once the current handler has returned.
+                        if (target)
+                            QCoreApplication::postEvent(target, new HotKeyNotification(id, 0));
+                    });
+            },
+    };
+}
+
+}  // namespace novel

@@ -1,0 +1,36 @@
+#pragma once
+// A chapter page fetched from the site and extracted, with what the request
+// says about how it went.
+
+#include <cstdint>
+#include <stop_token>
+#include <string>
+#include <string_view>
+
+#include "chapter/chapter_extraction.h"
+#include "http/request_object.h"
+
+namespace novel {
+
+struct FetchedChapter {
+    // Extracted from whatever body came back: a failed exchange gives empty
+    // texts and the origin alone as the next link.
+    Chapter chapter;
+    std::int32_t status = 0;
+    TransportError error = TransportError::none;
+
+    // A response came and its status was 2xx.
+    [[nodiscard]] bool succeeded() const {
+        return error == TransportError::none && status / 100 == 2;
+    }
+};
+
+// A GET of link with the request routine's defaults, then extract_chapter.
+// A stop requested on stop abandons the request at once.
+[[nodiscard]] FetchedChapter fetch_chapter(std::string_view link, std::stop_token stop = {});
+
+// Why an exchange failed, in a few GBK words for the user ("连接超时",
+// "HTTP 状态 404"); empty when it did not fail.
+[[nodiscard]] std::string describe_failure(TransportError error, std::int32_t status);
+
+}  // namespace novel
