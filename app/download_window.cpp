@@ -1,10 +1,12 @@
 #include "app/download_window.h"
 
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <mutex>
@@ -22,7 +24,7 @@ DownloadWindow::DownloadWindow() {
     setWindowTitle(QStringLiteral("下载"));
     setAttribute(Qt::WA_DeleteOnClose);
     move(50, 50);
-    setFixedSize(320, 202);
+    setFixedSize(320, 292);
 
     make_label(this, "输入书号", QStringLiteral("请输入书号："), {8, 8, 72, 32});
     book_number_box = make_edit_box(this, "编辑框1", {80, 8, 80, 32}, Qt::black);
@@ -43,7 +45,35 @@ DownloadWindow::DownloadWindow() {
     auto* group = new QButtonGroup(this);
     group->addButton(same_file);
 
-    make_label(this, "透明标签3", QStringLiteral("默认同目录保存（文本.txt）"), {88, 128, 152, 32});
+    storage_note = make_label(this, "透明标签3", QStringLiteral("默认同目录保存（文本.txt）"),
+                              {88, 128, 152, 32});
+
+    // The progress row, below the designed controls.
+    continue_button = make_button(this, "继续下载", QStringLiteral("继续下载"), {200, 166, 88, 28});
+    continue_button->hide();  // offered only when there is a run to continue
+    progress_bar = new QProgressBar(this);
+    progress_bar->setObjectName(QStringLiteral("进度条"));
+    progress_bar->setGeometry(8, 202, 280, 12);
+    progress_bar->setTextVisible(false);
+    progress_bar->setRange(0, 1);
+    progress_label = make_label(this, "进度说明", QString(), {8, 216, 304, 40});
+    progress_label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+void DownloadWindow::show_running(bool running) {
+    start_button->setText(running ? QStringLiteral("停止下载") : QStringLiteral("开始下载"));
+    // A run is busy for as long as it lasts: its length is not known ahead.
+    progress_bar->setRange(0, running ? 0 : 1);
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             book_number_box, start_chapter_box, end_chapter_box, current_position_button}) {
+        control->setEnabled(!running);
+    }
+    if (running) continue_button->hide();
+}
+
+void DownloadWindow::closeEvent(QCloseEvent* event) {
+    if (on_close) on_close();
+    QWidget::closeEvent(event);
 }
 
 InstructionsWindow::InstructionsWindow() {

@@ -1,11 +1,14 @@
 #pragma once
 // The download window and the instructions window: controls only; the
-// bindings hand their events to the download handlers.
+// download controller reacts to their events.
 
 #include <QDialog>
 #include <QWidget>
+#include <functional>
 
+class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 
 namespace novel {
@@ -20,6 +23,19 @@ public:
     QPushButton* current_position_button;
     QPushButton* start_button;
     QPushButton* instructions_button;
+    QLabel* storage_note;
+    QPushButton* continue_button;
+    QProgressBar* progress_bar;
+    QLabel* progress_label;
+
+    std::function<void()> on_close;
+
+    // While a run goes, "开始下载" reads "停止下载", the bar is busy and the
+    // range cannot be changed.
+    void show_running(bool running);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 };
 
 class InstructionsWindow final : public QDialog {

@@ -14,7 +14,7 @@ namespace novel {
 namespace {
 
 constexpr QSize READER_SIZE{459, 286};
-constexpr QSize DOWNLOAD_SIZE{320, 202};
+constexpr QSize DOWNLOAD_SIZE{320, 292};
 constexpr QSize INSTRUCTIONS_SIZE{364, 200};
 
 // Some window systems tell the frame as the window is shown, others only once
@@ -39,9 +39,7 @@ DownloadWindow* ProgramWindows::download_window() const { return download_.data(
 
 InstructionsWindow* ProgramWindows::instructions_window() const { return instructions_.data(); }
 
-DownloadController* ProgramWindows::download() const {
-    return download_ ? download_->findChild<DownloadController*>() : nullptr;
-}
+DownloadController* ProgramWindows::download() const { return download_controller_.data(); }
 
 void ProgramWindows::open_reader_window() {
     if (reader_) {
@@ -76,6 +74,7 @@ void ProgramWindows::open_download_window() {
         return reader_ ? gbk_from_qstring(reader_->link_box->text()) : std::string();
     });
     controller->setParent(download);
+    download_controller_ = controller;
     QObject::connect(download->instructions_button, &QPushButton::clicked, download,
                      [this] { open_instructions_window(); });
     download->show();

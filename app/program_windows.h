@@ -40,6 +40,7 @@ private:
     std::unique_ptr<ReaderWindow> reader_;
     std::unique_ptr<ReaderController> reader_controller_;
     QPointer<DownloadWindow> download_;
+    QPointer<DownloadController> download_controller_;  // a child of download_
     QPointer<InstructionsWindow> instructions_;
 };
 

@@ -13,7 +13,7 @@ novel_add_layer(windows
     program_windows.cpp
     real_seams.cpp
     resources/windows_resources.qrc
-  DEPENDS range_download chapter hot_key Qt6::Widgets Qt6::Concurrent)
+  DEPENDS download chapter hot_key Qt6::Widgets Qt6::Concurrent)
 set_target_properties(windows PROPERTIES AUTOMOC ON AUTORCC ON)
 
 add_executable(novel_reader main.cpp)

@@ -91,4 +91,8 @@ Chapter extract_chapter(std::string_view page) {
     return chapter;
 }
 
+bool has_chapter_content(std::string_view page) {
+    return find_text(page, kContentMarker) != kNotFound;
+}
+
 }  // namespace novel

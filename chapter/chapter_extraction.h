@@ -20,4 +20,8 @@ struct Chapter {
 // that is empty or breaks the layout gives empty texts, never an error.
 [[nodiscard]] Chapter extract_chapter(std::string_view page);
 
+// The page holds the content marker a chapter's body follows; an error or
+// rate-limit page answered with 200 does not.
+[[nodiscard]] bool has_chapter_content(std::string_view page);
+
 }  // namespace novel

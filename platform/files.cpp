@@ -116,6 +116,57 @@ FileResult append_file(const std::string& path, std::string_view bytes) {
     return finish(file, write_error);
 }
 
+FileResult open_for_writing(const std::string& path) {
+    FileDescriptor file = open_file(path, O_WRONLY | O_CREAT);
+    if (!file.valid()) return failure(errno);
+    return finish(file, 0);
+}
+
+FileResult truncate_file(const std::string& path, std::uint64_t length) {
+    FileDescriptor file = open_file(path, O_WRONLY);
+    if (!file.valid()) return failure(errno);
+    if (::ftruncate(file.get(), static_cast<off_t>(length)) != 0) return failure(errno);
+    return finish(file, 0);
+}
+
+FileResult sync_file(const std::string& path) {
+    FileDescriptor file = open_file(path, O_RDONLY);
+    if (!file.valid()) return failure(errno);
+    if (::fdatasync(file.get()) != 0) return failure(errno);
+    return finish(file, 0);
+}
+
+FileResult replace_file_atomically(const std::string& path, std::string_view bytes) {
+    const std::string temporary = path + ".tmp";
+    {
+        FileDescriptor file = open_file(temporary, O_WRONLY | O_CREAT | O_TRUNC);
+        if (!file.valid()) return failure(errno);
+        int error = write_all(file.get(), bytes);
+        if (error == 0 && ::fsync(file.get()) != 0) error = errno;
+        if (FileResult closed = finish(file, error); !closed.ok) {
+            ::unlink(temporary.c_str());
+            return closed;
+        }
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return failure(error);
+    }
+    // The rename itself lives in the directory, which is synced as well.
+    const std::size_t slash = path.find_last_of('/');
+    const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    FileDescriptor folder = open_file(directory, O_RDONLY | O_DIRECTORY);
+    if (folder.valid()) ::fsync(folder.get());
+    return {};
+}
+
+std::optional<std::uint64_t> file_size(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+    return static_cast<std::uint64_t>(status.st_size);
+}
+
 FileContent read_file(const std::string& path) {
     FileDescriptor file = open_file(path, O_RDONLY);
     if (!file.valid()) return {.ok = false, .reason = system_reason(errno)};

@@ -4,6 +4,8 @@
 // (UTF-8 on Linux); contents are bytes as they are. Every failure comes back
 // with the system's reason instead of being dropped.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -42,5 +44,23 @@ struct ProgramDirectory {
 [[nodiscard]] FileResult append_file(const std::string& path, std::string_view bytes);
 
 [[nodiscard]] FileContent read_file(const std::string& path);
+
+// Creates the file when it is missing and leaves an existing one as it is:
+// tells whether it can be written without touching its content.
+[[nodiscard]] FileResult open_for_writing(const std::string& path);
+
+// Cuts the file (which must exist) back to length bytes.
+[[nodiscard]] FileResult truncate_file(const std::string& path, std::uint64_t length);
+
+// Writes what is still in the system's cache for the file to the disk.
+[[nodiscard]] FileResult sync_file(const std::string& path);
+
+// Replaces the file's content so that a reader, or a crash at any moment,
+// sees either the old content or the new one: a temporary file beside it is
+// written, synced and renamed over it.
+[[nodiscard]] FileResult replace_file_atomically(const std::string& path, std::string_view bytes);
+
+// The file's size in bytes, or nullopt when it cannot be looked at.
+[[nodiscard]] std::optional<std::uint64_t> file_size(const std::string& path);
 
 }  // namespace novel

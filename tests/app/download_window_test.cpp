@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -17,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/content_box.h"
 #include "app/download_controller.h"
 #include "app/program_windows.h"
 #include "app/reader_window.h"
@@ -30,6 +33,7 @@ using namespace novel;
 using namespace novel::testing;
 using namespace std::string_literals;
 using namespace std::string_view_literals;
+using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 namespace {
@@ -101,12 +105,17 @@ protected:
         const ProgramDirectory directory = program_directory();
         ASSERT_TRUE(directory.ok) << directory.reason;
         output_ = fs::path(directory.path) / "文本.txt";
-        fs::remove_all(output_);
+        remove_output();
     }
     void TearDown() override {
         windows.reset();
         server_.reset();
-        fs::remove_all(output_);
+        remove_output();
+    }
+    void remove_output() {
+        for (const char* suffix : {"", ".progress", ".progress.links"}) {
+            fs::remove_all(output_.string() + suffix);
+        }
     }
 
     void set_range(std::string_view book, std::string_view start, std::string_view end) {
@@ -121,20 +130,25 @@ protected:
         ASSERT_TRUE(wait_until([&] { return recorded.messages.size() == shown + 2; }, 30000));
     }
 
-    // Serves the pages at the site's address; every request first notes what
-    // the output file holds at that moment.
-    void serve(const fixture::SitePages& pages) {
+    // Serves the pages at the site's address, each after delay; every
+    // request first notes what the output file holds at that moment.
+    void serve(const fixture::SitePages& pages, std::chrono::milliseconds delay = {}) {
         server_ = std::make_unique<fixture::FixtureSiteServer>(
-            pages,
-            fixture::SiteServerOptions{.port = 443, .on_request = [this](const std::string&) {
-                                           const std::lock_guard lock(mutex_);
-                                           file_at_request_.push_back(contents(output_));
-                                       }});
+            pages, fixture::SiteServerOptions{.port = 443,
+                                              .on_request =
+                                                  [this](const std::string&) {
+                                                      const std::lock_guard lock(mutex_);
+                                                      file_at_request_.push_back(contents(output_));
+                                                  },
+                                              .answer =
+                                                  [delay](const std::string&) {
+                                                      return fixture::SiteAnswer{.delay = delay};
+                                                  }});
         ASSERT_TRUE(server_->listening());
     }
-    void serve_book(const fixture::BookSpec& shape) {
+    void serve_book(const fixture::BookSpec& shape, std::chrono::milliseconds delay = {}) {
         book_ = fixture::generate_book(shape);
-        serve(fixture::as_site(book_));
+        serve(fixture::as_site(book_), delay);
     }
 
     [[nodiscard]] std::string block(std::size_t page) const {
@@ -159,8 +173,9 @@ TEST_F(DownloadRangeTest, FetchesFromStartToEndInOrderAndKeepsTheFileCurrent) {
     EXPECT_EQ(requests(), (std::vector<std::string>{"/123/1.html", "/123/2.html", "/123/3.html"}));
     const std::string expected = block(0) + block(1) + block(2);
     EXPECT_EQ(contents(output_), expected);
-    // Emptied before the first fetch; every page on disk before the next one.
-    EXPECT_EQ(file_at_request_, (std::vector<std::string>{"", block(0), block(0) + block(1)}));
+    // Emptied once the first page is here; every page on disk before the next one.
+    EXPECT_EQ(file_at_request_, (std::vector<std::string>{"old text of an earlier run", block(0),
+                                                          block(0) + block(1)}));
     EXPECT_EQ(recorded.messages, (std::vector<QString>{kStart, kDone}));
     EXPECT_TRUE(expected.starts_with("\r\n\r\n"));
 }
@@ -179,8 +194,10 @@ TEST_F(DownloadRangeTest, EmptyBoxesFetchTheOneAddressTheyMake) {
     set_range("", "", "");
     download_range();
     EXPECT_EQ(requests(), std::vector<std::string>{"//.html"});
-    EXPECT_EQ(contents(output_), "\r\n"sv);
-    EXPECT_EQ(recorded.messages.back(), kDone);
+    // Not on the site: nothing is written for it.
+    EXPECT_EQ(contents(output_), ""sv);
+    EXPECT_TRUE(
+        recorded.messages.back().startsWith(kDone + utf8("\r\n第1页获取失败：HTTP 状态 404")));
 }
 
 TEST_F(DownloadRangeTest, ASecondPageOfAChapterIsABlockOfItsOwn) {
@@ -193,21 +210,21 @@ TEST_F(DownloadRangeTest, ASecondPageOfAChapterIsABlockOfItsOwn) {
     EXPECT_EQ(contents(output_), block(0) + block(1) + block(2));
 }
 
-TEST_F(DownloadRangeTest, ABrokenChainEndsWithEveryPageKeptAndSaysSo) {
+TEST_F(DownloadRangeTest, ARunPastTheBooksEndStopsAtTheMissingPageAndSaysSo) {
     serve_book({.book = "123", .chapter_count = 3});
     for (const auto& [start, end] : {std::pair{"2", "9"}, std::pair{"2", "1"}}) {
         recorded.messages.clear();
         server_->clear_requests();
         set_range("123", start, end);
         download_range();
-        // Chapter 4 is not on the site: its fetch names no next page.
+        // Chapter 4 is not on the site: the run stops there with the pages before.
         EXPECT_EQ(requests(),
                   (std::vector<std::string>{"/123/2.html", "/123/3.html", "/123/4.html"}));
-        EXPECT_EQ(contents(output_), block(1) + block(2) + "\r\n");
+        EXPECT_EQ(contents(output_), block(1) + block(2));
         ASSERT_EQ(recorded.messages.size(), 2u);
-        EXPECT_TRUE(recorded.messages[1].startsWith(kDone + QStringLiteral("\r\n")));
-        EXPECT_TRUE(recorded.messages[1].contains(utf8("第3页")))
-            << "the box names the three pages";
+        EXPECT_TRUE(recorded.messages[1].startsWith(
+            kDone + utf8("\r\n第3页获取失败：HTTP 状态 404（https://www.qubige.com/123/4.html）")))
+            << recorded.messages[1].toStdString();
     }
 }
 
@@ -219,9 +236,8 @@ TEST_F(DownloadRangeTest, AnOutputFileThatCannotBeWrittenIsReportedNotAnnounced)
 
     EXPECT_TRUE(requests().empty());
     ASSERT_EQ(recorded.messages.size(), 2u);
-    EXPECT_EQ(recorded.messages[1], utf8("无法写入文件：") +
-                                        QString::fromStdString(output_.string()) +
-                                        utf8("\r\n原因：Is a directory"));
+    EXPECT_EQ(recorded.messages[1].toStdString(),
+              "无法写入文件：" + output_.string() + "\r\n原因：Is a directory");
 }
 
 // In this test's private mount namespace the program's directory can be made
@@ -245,9 +261,47 @@ TEST_F(DownloadRangeTest, AReadOnlyProgramDirectoryIsReportedNotAnnounced) {
     EXPECT_TRUE(requests().empty());
     EXPECT_EQ(contents(output_), "old text of an earlier run"sv);
     ASSERT_EQ(recorded.messages.size(), 2u);
-    EXPECT_EQ(recorded.messages[1], utf8("无法写入文件：") +
-                                        QString::fromStdString(output_.string()) +
-                                        utf8("\r\n原因：Read-only file system"));
+    EXPECT_EQ(recorded.messages[1].toStdString(),
+              "无法写入文件：" + output_.string() + "\r\n原因：Read-only file system");
+}
+
+TEST_F(DownloadRangeTest, BothWindowsAnswerDuringARunWhichStopsAtOnceAndContinuesLater) {
+    serve_book({.book = "123", .chapter_count = 8}, 300ms);
+    set_range("123", "1", "8");
+    QTest::mouseClick(download_->start_button, Qt::LeftButton);
+    ASSERT_TRUE(wait_until([&] { return contents(output_).size() >= block(0).size(); }));
+    EXPECT_EQ(download_->start_button->text(), utf8("停止下载"));
+    EXPECT_TRUE(download_->progress_label->text().startsWith(utf8("已写入 ")))
+        << download_->progress_label->text().toStdString();
+
+    // The reader reads another chapter meanwhile.
+    ReaderWindow* reader = windows->reader_window();
+    reader->link_box->setText(QString::fromStdString(site("/123/5.html")));
+    QTest::mouseClick(reader->fetch_button, Qt::LeftButton);
+    ASSERT_TRUE(wait_until([&] { return !reader->content_box->toPlainText().isEmpty(); }));
+    EXPECT_TRUE(windows->download()->running());
+
+    // Stopped in the middle of a page's request.
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(download_->start_button, Qt::LeftButton);
+    ASSERT_TRUE(wait_until([&] { return !windows->download()->running(); }, 1000));
+    EXPECT_LT(clock.elapsed(), 1000);
+    ASSERT_EQ(recorded.messages.size(), 2u) << recorded.messages.back().toStdString();
+    EXPECT_TRUE(recorded.messages[1].contains(utf8("下载已被用户停止")));
+    EXPECT_EQ(download_->start_button->text(), utf8("开始下载"));
+    EXPECT_TRUE(download_->continue_button->isVisible());
+    const std::string kept = contents(output_);
+    EXPECT_TRUE((block(0) + block(1) + block(2)).starts_with(kept));
+
+    // Continued, it ends with the file an uninterrupted run writes.
+    QTest::mouseClick(download_->continue_button, Qt::LeftButton);
+    ASSERT_TRUE(wait_until([&] { return recorded.messages.size() == 3; }, 30000));
+    EXPECT_EQ(recorded.messages[2], kDone);
+    std::string whole;
+    for (std::size_t page = 0; page < book_.size(); ++page) whole += block(page);
+    EXPECT_EQ(contents(output_), whole);
+    EXPECT_FALSE(download_->continue_button->isVisible());
 }
 
 }  // namespace

@@ -307,7 +307,7 @@ TEST_F(Windows, DownloadWindowOpensModelessWithEveryControl) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_EQ(download->parentWidget(), nullptr);
     EXPECT_EQ(download->windowTitle(), utf8("下载"));
-    EXPECT_EQ(download->frameGeometry().size(), QSize(320, 202));
+    EXPECT_EQ(download->frameGeometry().size(), QSize(320, 292));
     EXPECT_EQ(download->minimumSize(), download->maximumSize());
     expect_controls(download,
                     {

@@ -1,0 +1,26 @@
+#pragma once
+// The information boxes of the range download, in GBK. Paths and the
+// system's reasons arrive as UTF-8 and are converted here.
+
+#include <string>
+#include <string_view>
+
+#include "download/range_download.h"
+
+namespace novel {
+
+[[nodiscard]] std::string start_message();
+
+// The box at the end of a run. can_continue: a journal was left beside the
+// file, so the run can be continued.
+[[nodiscard]] std::string final_message(const RangeResult& result, std::string_view output_path,
+                                        bool can_continue);
+
+// When no folder for the file can be found, nothing is downloaded.
+[[nodiscard]] std::string no_directory_message(std::string_view reason);
+
+// UTF-8 (file names, the system's messages) to GBK; a byte that does not
+// start a well-formed sequence becomes "?".
+[[nodiscard]] std::string gbk_from_utf8(std::string_view utf8);
+
+}  // namespace novel

@@ -1,0 +1,291 @@
+#include "download/range_download.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <unordered_set>
+#include <utility>
+
+#include "chapter/chapter_extraction.h"
+#include "chapter/chapter_fetch.h"
+#include "chapter/site.h"
+#include "download/journal.h"
+#include "download/journal_writer.h"
+#include "platform/files.h"
+#include "platform/gbk.h"
+#include "platform/utf8.h"
+#include "text/text_cutting.h"
+
+namespace novel {
+namespace {
+
+using std::chrono::steady_clock;
+constexpr std::string_view kLineEnd = "\r\n";
+
+double random_jitter() {
+    thread_local std::mt19937 engine{std::random_device{}()};
+    return std::uniform_real_distribution<double>(0.0, 1.0)(engine);
+}
+
+// Waits in steps of at most a second, telling each step how long is left;
+// false when stop was requested meanwhile.
+bool wait_for_retry(Milliseconds wait, const std::stop_token& stop,
+                    const std::function<void(Milliseconds left)>& tick) {
+    std::mutex mutex;
+    std::condition_variable_any stopped;
+    std::unique_lock lock(mutex);
+    const steady_clock::time_point deadline = steady_clock::now() + wait;
+    while (!stop.stop_requested()) {
+        const auto left = std::chrono::ceil<Milliseconds>(deadline - steady_clock::now());
+        if (left <= Milliseconds(0)) return true;
+        tick(left);
+        stopped.wait_for(lock, stop, std::min<Milliseconds>(left, Milliseconds(1000)),
+                         [] { return false; });
+    }
+    return false;
+}
+
+// Why an answer is no chapter, in a few GBK words.
+std::string failure_reason(const PageAnswer& answer) {
+    if (answer.error != TransportError::none || answer.status / 100 != 2) {
+        return describe_failure(answer.error, answer.status);
+    }
+    if (answer.body.empty()) return utf16_to_gbk(u"页面是空的");
+    return utf16_to_gbk(u"页面中没有正文");
+}
+
+// What a run starts from: the beginning of a fresh one, or a journal.
+struct RunStart {
+    RangeRequest request;
+    std::string link;
+    std::uint64_t pages = 0;
+    std::uint64_t file_length = 0;
+    std::uint64_t links_length = 0;
+    std::unordered_set<std::string> fetched;
+    bool fresh = true;  // the file is emptied once the first page is here
+    bool utf8 = false;
+};
+
+class Run {
+public:
+    Run(PageSource& source, const DownloadOptions& options, const DownloadHooks& hooks,
+        std::stop_token stop)
+        : source_(source), options_(options), hooks_(hooks), stop_(std::move(stop)) {}
+
+    RangeResult walk(RunStart start);
+
+private:
+    struct Fetched {
+        AnswerKind kind = AnswerKind::failed;
+        ByteData body;
+        std::string reason;
+        bool retries_ran_out = false;
+    };
+
+    Fetched fetch_with_retries(const std::string& link);
+    void report() {
+        if (hooks_.progress) hooks_.progress(progress_);
+    }
+    RangeResult ended(RangeEnd end) { return {.end = end, .pages = progress_.pages}; }
+    RangeResult file_failed(FileStep step, std::string reason) {
+        return {.end = RangeEnd::file_failed,
+                .pages = progress_.pages,
+                .failed_step = step,
+                .file_reason = std::move(reason)};
+    }
+    // A run that ended by its own rules leaves nothing to continue.
+    RangeResult finished(RangeEnd end);
+    // A run broken off keeps its journal, on disk before the run reports.
+    RangeResult broken_off(RangeResult result);
+
+    PageSource& source_;
+    const DownloadOptions& options_;
+    const DownloadHooks& hooks_;
+    std::stop_token stop_;
+    DownloadProgress progress_;
+    std::optional<JournalWriter> journal_;
+};
+
+Run::Fetched Run::fetch_with_retries(const std::string& link) {
+    for (int retry = 0;; ++retry) {
+        PageAnswer answer = source_.fetch(link, stop_);
+        if (stop_.stop_requested()) return {.kind = AnswerKind::stopped};
+        const AnswerKind kind =
+            classify_answer(answer.error, answer.status, has_chapter_content(answer.body));
+        if (kind == AnswerKind::page || kind == AnswerKind::stopped) {
+            return {.kind = kind, .body = std::move(answer.body)};
+        }
+        std::string reason = failure_reason(answer);
+        if (kind == AnswerKind::failed) return {.kind = kind, .reason = std::move(reason)};
+        if (answer.status == 429 || answer.status == 503) source_.slow_down();
+        if (retry == options_.retry.retries) {
+            reason += utf16_to_gbk(u"（已重试") + std::to_string(retry) + utf16_to_gbk(u"次）");
+            return {
+                .kind = AnswerKind::failed, .reason = std::move(reason), .retries_ran_out = true};
+        }
+        std::optional<Milliseconds> retry_after;
+        if (const auto value = header_in(answer.headers, "Retry-After")) {
+            retry_after = parse_retry_after(*value, std::chrono::system_clock::now());
+        }
+        const Milliseconds wait =
+            retry_wait(options_.retry, retry + 1, hooks_.jitter ? hooks_.jitter() : random_jitter(),
+                       retry_after);
+        const bool waited = wait_for_retry(wait, stop_, [&](Milliseconds left) {
+            progress_.waiting =
+                DownloadProgress::Wait{.retry = retry + 1, .left = left, .reason = reason};
+            report();
+        });
+        progress_.waiting.reset();
+        if (!waited) return {.kind = AnswerKind::stopped};
+    }
+}
+
+RangeResult Run::finished(RangeEnd end) {
+    journal_.reset();  // its thread ends before the files go
+    if (FileResult removed = remove_journal(options_.output_path); !removed.ok) {
+        return file_failed(FileStep::journal, std::move(removed.reason));
+    }
+    return ended(end);
+}
+
+RangeResult Run::broken_off(RangeResult result) {
+    // A file that failed already says more than the journal that failed with it.
+    if (journal_ && result.end != RangeEnd::file_failed) {
+        if (FileResult flushed = journal_->flush(); !flushed.ok) {
+            return file_failed(FileStep::journal, std::move(flushed.reason));
+        }
+    }
+    return result;
+}
+
+RangeResult Run::walk(RunStart start) {
+    const std::string end_link = chapter_address(start.request.book, start.request.end);
+    const std::string& path = options_.output_path;
+    std::string link = std::move(start.link);
+    progress_.pages = start.pages;
+    progress_.file_bytes = start.file_length;
+    if (!start.fresh) journal_.emplace(path, start.links_length);
+
+    std::string piece;
+    while (true) {
+        if (link != end_link && progress_.pages >= options_.page_limit) {
+            return finished(RangeEnd::page_limit);
+        }
+        start.fetched.insert(link);
+        progress_.fetching = link;
+        report();
+
+        const Fetched fetched = fetch_with_retries(link);
+        if (fetched.kind == AnswerKind::stopped) return broken_off(ended(RangeEnd::stopped));
+        if (fetched.kind == AnswerKind::failed) {
+            RangeResult failed = ended(RangeEnd::fetch_failed);
+            failed.failed_link = link;
+            failed.fetch_reason = fetched.reason;
+            failed.network_failed = fetched.retries_ran_out;
+            return broken_off(std::move(failed));
+        }
+        const Chapter chapter = extract_chapter(fetched.body);
+
+        if (start.fresh) {
+            // Only now that a page is here does the earlier download go.
+            if (FileResult emptied = truncate_file(path, 0); !emptied.ok) {
+                return file_failed(FileStep::open, std::move(emptied.reason));
+            }
+            if (FileResult dropped = remove_journal(path); !dropped.ok) {
+                return file_failed(FileStep::journal, std::move(dropped.reason));
+            }
+            journal_.emplace(path, 0);
+            start.fresh = false;
+        }
+        piece.assign(kLineEnd).append(chapter.text);
+        if (start.utf8) piece = utf16_to_utf8(gbk_to_utf16(piece));
+        if (FileResult appended = append_file(path, piece); !appended.ok) {
+            return broken_off(file_failed(FileStep::append, std::move(appended.reason)));
+        }
+        ++progress_.pages;
+        progress_.file_bytes += piece.size();
+        progress_.last_title = chapter.title;
+        report();
+
+        if (link == end_link) return finished(RangeEnd::reached_end);
+        if (chapter.next_link == SITE_ORIGIN) return finished(RangeEnd::no_next_link);
+        if (start.fetched.contains(chapter.next_link)) return finished(RangeEnd::repeated_link);
+
+        journal_->record({.book = start.request.book,
+                          .start = start.request.start,
+                          .end = start.request.end,
+                          .next_link = chapter.next_link,
+                          .file_length = progress_.file_bytes,
+                          .pages = progress_.pages,
+                          .utf8 = start.utf8},
+                         link);
+        if (std::optional<FileResult> failure = journal_->failure()) {
+            return file_failed(FileStep::journal, std::move(failure->reason));
+        }
+        source_.chain_moved(link, chapter.next_link);
+        link = chapter.next_link;
+    }
+}
+
+}  // namespace
+
+RangeResult download_range(const RangeRequest& request, PageSource& pages,
+                           const DownloadOptions& options, const DownloadHooks& hooks,
+                           std::stop_token stop) {
+    // Nothing is fetched for a file that cannot be written.
+    if (FileResult writable = open_for_writing(options.output_path); !writable.ok) {
+        return {.end = RangeEnd::file_failed,
+                .failed_step = FileStep::open,
+                .file_reason = std::move(writable.reason)};
+    }
+    RunStart start{.request = request,
+                   .link = chapter_address(request.book, request.start),
+                   .utf8 = options.utf8};
+    return Run(pages, options, hooks, std::move(stop)).walk(std::move(start));
+}
+
+RangeResult continue_range(PageSource& pages, const DownloadOptions& options,
+                           const DownloadHooks& hooks, std::stop_token stop) {
+    std::optional<Journal> journal = read_journal(options.output_path);
+    if (!journal) return {.end = RangeEnd::no_journal};
+    const JournalState& state = journal->state;
+    const auto cut_failure = [&](std::string reason) {
+        return RangeResult{.end = RangeEnd::file_failed,
+                           .pages = state.pages,
+                           .failed_step = FileStep::cut_back,
+                           .file_reason = std::move(reason)};
+    };
+    // The pages behind the last one the journal counts may be whole or
+    // not: they go, and are fetched again.
+    const std::optional<std::uint64_t> size = file_size(options.output_path);
+    if (!size) return cut_failure("文件已不存在");
+    if (*size < state.file_length) return cut_failure("文件比进度记录中的短");
+    if (FileResult cut = truncate_file(options.output_path, state.file_length); !cut.ok) {
+        return cut_failure(std::move(cut.reason));
+    }
+    RunStart start{.request = {state.book, state.start, state.end},
+                   .link = state.next_link,
+                   .pages = state.pages,
+                   .file_length = state.file_length,
+                   .links_length = state.links_length,
+                   .fetched = {journal->fetched_links.begin(), journal->fetched_links.end()},
+                   .fresh = false,
+                   .utf8 = state.utf8};
+    return Run(pages, options, hooks, std::move(stop)).walk(std::move(start));
+}
+
+std::string chapter_address(std::string_view book, std::string_view chapter) {
+    std::string address(SITE_ORIGIN);
+    address.append("/").append(book).append("/").append(chapter).append(".html");
+    return address;
+}
+
+ChapterIndex chapter_index_of(std::string_view link) {
+    ChapterIndex index;
+    index.book_number = text_before_first(text_after_last(link, ".com/"), "/");
+    index.chapter_number = text_between(link, index.book_number + "/", ".html");
+    return index;
+}
+
+}  // namespace novel

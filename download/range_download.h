@@ -1,0 +1,117 @@
+#pragma once
+// The chapter-range download without windows: from the start address along
+// the pages' next links to the end address, each page appended to the output
+// file as it comes, with retries, a stop that takes effect at once, progress,
+// and a journal from which an unfinished run continues to the same bytes.
+// Texts are GBK; paths are file-system names (UTF-8).
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+
+#include "download/page_source.h"
+#include "download/retry_policy.h"
+
+namespace novel {
+
+// The output file's name.
+inline constexpr std::string_view OUTPUT_FILE_NAME = "文本.txt";
+
+// A run that has not reached the end address after this many pages stops.
+inline constexpr std::size_t MAX_PAGES_PER_RUN = 20000;
+
+// The three boxes, exactly as typed.
+struct RangeRequest {
+    std::string book;
+    std::string start;
+    std::string end;
+};
+
+// How far a run has got; reported after every page and every second of a wait.
+struct DownloadProgress {
+    std::uint64_t pages = 0;       // in the file, a continued run's earlier pages included
+    std::uint64_t file_bytes = 0;  // the file's length after them
+    std::string last_title;        // of the page written last
+    std::string fetching;          // the address asked for now
+    struct Wait {
+        int retry = 0;  // 1 for the first
+        std::chrono::milliseconds left{0};
+        std::string reason;  // why the last attempt failed
+    };
+    std::optional<Wait> waiting;  // set while a retry waits
+};
+
+struct DownloadHooks {
+    std::function<void(const DownloadProgress&)> progress;
+    // A number in [0, 1) for the retry waits' jitter; unset: random.
+    std::function<double()> jitter;
+};
+
+struct DownloadOptions {
+    std::string output_path;
+    // Pages go to the file as GBK (the windows' format) or UTF-8; line ends
+    // are CR LF either way. A continued run keeps the encoding it began with.
+    bool utf8 = false;
+    std::size_t page_limit = MAX_PAGES_PER_RUN;
+    RetryPolicy retry;
+};
+
+enum class RangeEnd {
+    reached_end,    // the page at the end address was fetched last
+    no_next_link,   // a page named no next page
+    repeated_link,  // a next link led back to a page of this run
+    page_limit,     // page_limit pages without reaching the end address
+    stopped,        // the user stopped it
+    fetch_failed,   // a page could not be had, retries included
+    file_failed,    // the output file or the journal could not be written
+    no_journal,     // continuing: there is no unfinished run to continue
+};
+
+enum class FileStep { open, append, journal, cut_back };
+
+struct RangeResult {
+    RangeEnd end = RangeEnd::reached_end;
+    std::uint64_t pages = 0;  // in the file
+    FileStep failed_step = FileStep::open;
+    std::string file_reason;      // the system's reason (UTF-8) when file_failed
+    std::string failed_link;      // fetch_failed: the address
+    std::string fetch_reason;     // fetch_failed: why, in a few GBK words
+    bool network_failed = false;  // fetch_failed: retries ran out on a failure that may heal
+    // The journal is left beside the file: the run can be continued.
+    [[nodiscard]] bool can_continue() const {
+        return end == RangeEnd::stopped || end == RangeEnd::fetch_failed ||
+               (end == RangeEnd::file_failed && pages > 0 && failed_step != FileStep::journal);
+    }
+};
+
+// A fresh run. The file is left as it was until the first page is here;
+// then it is emptied, an earlier run's journal dropped, and every page
+// appended behind the one before.
+[[nodiscard]] RangeResult download_range(const RangeRequest& request, PageSource& pages,
+                                         const DownloadOptions& options, const DownloadHooks& hooks,
+                                         std::stop_token stop);
+
+// Continues the unfinished run whose journal lies beside the output file:
+// the file is cut back to the last whole page the journal counts, and the
+// run goes on from there as if it had never stopped.
+[[nodiscard]] RangeResult continue_range(PageSource& pages, const DownloadOptions& options,
+                                         const DownloadHooks& hooks, std::stop_token stop);
+
+// SITE_ORIGIN/book/chapter.html, the numbers exactly as typed.
+[[nodiscard]] std::string chapter_address(std::string_view book, std::string_view chapter);
+
+struct ChapterIndex {
+    std::string book_number;
+    std::string chapter_number;
+};
+
+// The first path segment behind the last ".com/" of a chapter link, and
+// what stands between it plus "/" and the next ".html".
+[[nodiscard]] ChapterIndex chapter_index_of(std::string_view link);
+
+}  // namespace novel
