@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libcurl4-openssl-dev libpcre2-dev libcpp-httplib-dev libssl-dev
   libx11-dev libxcb1-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick fonts-noto-cjk
+  libcli11-dev
   openssl curl iproute2 util-linux procps
 )
 

@@ -1,0 +1,130 @@
+// novel: the reader's and the download window's work from a terminal.
+//
+//   novel read URL [--next] [--encoding gbk|utf-8]
+//   novel download BOOK START END [--output FILE] [--continue] [--ahead N]
+//                  [--encoding gbk|utf-8] [--quiet]
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/exit_status.h"
+#include "cli/interrupt.h"
+#include "download/range_download.h"
+
+#ifndef NOVEL_VERSION
+#define NOVEL_VERSION "unknown"
+#endif
+
+namespace {
+
+constexpr const char* kExitStatuses =
+    "Exit status:\n"
+    "  0    the end chapter was reached (read: the page was fetched)\n"
+    "  1    the chain of next links broke: no next link, a repeated address, the page limit,\n"
+    "       or a page that is no chapter (such as a 404 past the book's end)\n"
+    "  2    wrong usage, or --continue with no unfinished download\n"
+    "  3    the file or its journal could not be written\n"
+    "  4    the network failed, after retries\n"
+    "  130  interrupted (Ctrl-C); a download can then be resumed with --continue\n";
+
+// Book numbers are digits, perhaps joined by underscores ("1_1234"); chapter
+// numbers are digits, perhaps with a page number behind ("880001_2").
+bool is_number_chain(const std::string& text, bool one_underscore_at_most) {
+    int underscores = 0;
+    bool digit_before = false;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            digit_before = true;
+        } else if (c == '_' && digit_before) {
+            digit_before = false;
+            ++underscores;
+        } else {
+            return false;
+        }
+    }
+    return digit_before && (!one_underscore_at_most || underscores <= 1);
+}
+
+const CLI::Validator kBookNumber(
+    [](const std::string& text) {
+        return is_number_chain(text, false) ? std::string() : "not a book number: " + text;
+    },
+    "NUMBER");
+const CLI::Validator kChapterNumber(
+    [](const std::string& text) {
+        return is_number_chain(text, true) ? std::string() : "not a chapter number: " + text;
+    },
+    "NUMBER");
+
+const std::map<std::string, novel::cli::Encoding> kEncodings = {
+    {"gbk", novel::cli::Encoding::gbk}, {"utf-8", novel::cli::Encoding::utf8}};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace novel::cli;
+    const Encoding locale = locale_encoding();
+
+    CLI::App app{"Reads and downloads the novels of one site from a terminal."};
+    app.set_version_flag("--version", std::string("novel ") + NOVEL_VERSION);
+    app.footer(kExitStatuses);
+    app.require_subcommand(1);
+
+    ReadOptions read;
+    read.encoding = locale;
+    CLI::App* read_command = app.add_subcommand("read", "Print a chapter's clean text.");
+    read_command->add_option("URL", read.url, "the chapter page's address")->required();
+    read_command->add_flag("--next", read.next_only, "print only the next page's address");
+    read_command->add_option("--encoding", read.encoding, "what is printed: gbk or utf-8")
+        ->transform(CLI::CheckedTransformer(kEncodings, CLI::ignore_case));
+    read_command->footer(kExitStatuses);
+
+    DownloadCommandOptions download;
+    download.output = std::string(novel::OUTPUT_FILE_NAME);
+    download.print_encoding = locale;
+    std::string file_encoding = "gbk";
+    CLI::App* download_command = app.add_subcommand(
+        "download", "Write the chapters from START to END of BOOK into one file.");
+    download_command->add_option("BOOK", download.book, "the book number, as in the address")
+        ->check(kBookNumber);
+    download_command->add_option("START", download.start, "the first chapter's number")
+        ->check(kChapterNumber);
+    download_command->add_option("END", download.end, "the last chapter's number")
+        ->check(kChapterNumber);
+    download_command->add_option("-o,--output", download.output, "the file (default: 文本.txt here)");
+    download_command->add_flag("--continue", download.continue_run,
+                               "go on with the unfinished download of --output");
+    download_command->add_option("--ahead", download.ahead, "pages fetched ahead at once, 1 to 8")
+        ->check(CLI::Range(1, 8));
+    download_command->add_option("--encoding", file_encoding,
+                                 "the file's encoding: gbk (as the windows write it) or utf-8")
+        ->check(CLI::IsMember({"gbk", "utf-8"}, CLI::ignore_case));
+    download_command->add_flag("-q,--quiet", download.quiet, "print no progress");
+    download_command->footer(kExitStatuses);
+
+    try {
+        app.parse(argc, argv);
+        if (download_command->parsed() && !download.continue_run &&
+            (download.book.empty() || download.start.empty() || download.end.empty())) {
+            throw CLI::RequiredError("BOOK START END (or --continue)");
+        }
+    } catch (const CLI::CallForHelp& help) {
+        return app.exit(help);
+    } catch (const CLI::CallForAllHelp& help) {
+        return app.exit(help);
+    } catch (const CLI::CallForVersion& version) {
+        return app.exit(version);
+    } catch (const CLI::ParseError& error) {
+        // One line naming what was wrong, and where to read more.
+        std::fprintf(stderr, "novel: %s (see novel --help)\n", error.what());
+        return kUsage;
+    }
+    download.utf8_file = file_encoding == "utf-8";
+
+    const StopOnInterrupt interrupt;
+    if (read_command->parsed()) return read_chapter(read, interrupt.token());
+    return download_chapters(download, interrupt.token());
+}

@@ -1,0 +1,127 @@
+#include "cli/terminal.h"
+
+#include <langinfo.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <clocale>
+#include <cstdio>
+#include <string>
+
+#include "platform/gbk.h"
+#include "platform/utf8.h"
+
+namespace novel::cli {
+namespace {
+
+std::int64_t now_ms() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+std::string gbk(std::u16string_view text) { return utf16_to_gbk(text); }
+
+std::string size_text(std::uint64_t bytes) {
+    char buffer[32];
+    if (bytes < 1024 * 1024) {
+        std::snprintf(buffer, sizeof buffer, "%.1f KB", static_cast<double>(bytes) / 1024);
+    } else {
+        std::snprintf(buffer, sizeof buffer, "%.1f MB", static_cast<double>(bytes) / (1024 * 1024));
+    }
+    return buffer;
+}
+
+void write_err(std::string_view bytes) {
+    std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+Encoding locale_encoding() {
+    std::setlocale(LC_CTYPE, "");
+    const std::string codeset = nl_langinfo(CODESET);
+    if (codeset == "GBK" || codeset == "GB2312" || codeset == "GB18030" || codeset == "CP936") {
+        return Encoding::gbk;
+    }
+    return Encoding::utf8;
+}
+
+std::string encoded(std::string_view gbk_text, Encoding encoding) {
+    if (encoding == Encoding::gbk) return std::string(gbk_text);
+    return utf16_to_utf8(gbk_to_utf16(gbk_text));
+}
+
+std::string printable(std::string_view gbk_text, Encoding encoding) {
+    std::string text = encoded(gbk_text, encoding);
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') continue;
+        out += text[at];
+    }
+    return out;
+}
+
+void report_error(std::string_view gbk_message, Encoding encoding) {
+    std::string line = "novel: " + printable(gbk_message, encoding);
+    // One line: the message's own line breaks become separators.
+    for (char& c : line) {
+        if (c == '\n') c = ' ';
+    }
+    write_err(line + "\n");
+}
+
+ProgressDisplay::ProgressDisplay(Encoding encoding, bool quiet)
+    : encoding_(encoding), quiet_(quiet), terminal_(isatty(STDERR_FILENO) == 1), started_ms_(now_ms()) {}
+
+void ProgressDisplay::show(const DownloadProgress& progress) {
+    if (quiet_) return;
+    const double seconds = static_cast<double>(now_ms() - started_ms_) / 1000.0;
+    if (!terminal_) {
+        // A log: one line per page and per wait, nothing redrawn.
+        const int retry = progress.waiting ? progress.waiting->retry : 0;
+        if (!baseline_) {
+            // A continued run starts with the pages of before: nothing new yet.
+            baseline_ = true;
+            pages_shown_ = progress.pages;
+        }
+        if (progress.pages == pages_shown_ && retry == retry_shown_) return;
+        pages_shown_ = progress.pages;
+        retry_shown_ = retry;
+        std::string line;
+        if (progress.waiting) {
+            line = gbk(u"第") + std::to_string(progress.waiting->retry) + gbk(u"次重试，") +
+                   std::to_string((progress.waiting->left.count() + 500) / 1000) + gbk(u"秒后开始：") +
+                   progress.waiting->reason;
+        } else {
+            line = gbk(u"第") + std::to_string(progress.pages) + gbk(u"页 ") + progress.last_title +
+                   " (" + size_text(progress.file_bytes) + ")";
+        }
+        write_err(encoded(line, encoding_) + "\n");
+        return;
+    }
+    char figures[96];
+    std::snprintf(figures, sizeof figures, " · %s · %.1f", size_text(progress.file_bytes).c_str(),
+                  seconds > 0 ? static_cast<double>(progress.pages) / seconds : 0.0);
+    std::string line = gbk(u"已写入 ") + std::to_string(progress.pages) + gbk(u" 页") + figures +
+                       gbk(u" 页/秒 · ") + std::to_string(static_cast<long long>(seconds)) + "s · ";
+    if (progress.waiting) {
+        line += gbk(u"第") + std::to_string(progress.waiting->retry) + gbk(u"次重试，") +
+                std::to_string((progress.waiting->left.count() + 500) / 1000) + gbk(u"秒后开始：") +
+                progress.waiting->reason;
+    } else {
+        line += progress.last_title;
+    }
+    // Back to the start of the line and clear it, then the new figures.
+    write_err("\r\x1b[K" + encoded(line, encoding_));
+    drawn_ = true;
+}
+
+void ProgressDisplay::finish() {
+    if (drawn_) write_err("\n");
+    drawn_ = false;
+}
+
+}  // namespace novel::cli

@@ -1,0 +1,45 @@
+#pragma once
+// What the tool prints, in the encoding asked for, and its progress display.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "download/range_download.h"
+
+namespace novel::cli {
+
+enum class Encoding { gbk, utf8 };
+
+// UTF-8 on a UTF-8 locale, GBK on a GBK one, UTF-8 when the locale says neither.
+[[nodiscard]] Encoding locale_encoding();
+
+// A GBK text in the encoding asked for.
+[[nodiscard]] std::string encoded(std::string_view gbk, Encoding encoding);
+// A GBK text as it reads on a terminal: CR LF becomes a line feed.
+[[nodiscard]] std::string printable(std::string_view gbk, Encoding encoding);
+
+// One line on standard error: "novel: " and the message (GBK).
+void report_error(std::string_view gbk_message, Encoding encoding);
+
+// The download's progress on standard error: one line redrawn in place on a
+// terminal, one plain line per page otherwise, or nothing when quiet.
+class ProgressDisplay {
+public:
+    ProgressDisplay(Encoding encoding, bool quiet);
+    void show(const DownloadProgress& progress);
+    // Ends the redrawn line so that what follows starts on a line of its own.
+    void finish();
+
+private:
+    Encoding encoding_;
+    bool quiet_;
+    bool terminal_;
+    bool drawn_ = false;
+    std::uint64_t pages_shown_ = 0;
+    int retry_shown_ = 0;
+    bool baseline_ = false;
+    std::int64_t started_ms_;
+};
+
+}  // namespace novel::cli
