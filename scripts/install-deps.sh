@@ -10,6 +10,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick fonts-noto-cjk
   libcli11-dev
   openssl curl iproute2 util-linux procps
+  dpkg-dev lintian desktop-file-utils appstream librsvg2-bin
 )
 
 missing=()
