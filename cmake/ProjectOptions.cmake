@@ -24,3 +24,9 @@ function(novel_add_layer name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC project_options ${LAYER_DEPENDS})
 endfunction()
+
+# The hardening Debian builds its own packages with: checked string and memory
+# functions (they need the optimiser) and relocations made read-only at start.
+target_compile_definitions(project_options INTERFACE
+  $<$<AND:$<NOT:$<CONFIG:Debug>>,$<NOT:$<BOOL:${NOVEL_SANITIZE}>>>:_FORTIFY_SOURCE=2>)
+target_link_options(project_options INTERFACE -Wl,-z,relro,-z,now)
