@@ -7,6 +7,8 @@ novel_add_test(windows_test
   LIBS windows Qt6::Test
   PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 
+novel_add_test(reader_settings_test SOURCES reader_settings_test.cpp LIBS windows)
+
 novel_add_test(reader_controller_test
   SOURCES reader_controller_test.cpp
   LIBS windows Qt6::Test
