@@ -11,7 +11,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFontInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -299,17 +298,14 @@ TEST_F(Readings, TheTextSizeFollowsTheKeysAndTheWheelAndIsRemembered) {
     EXPECT_EQ(size(), 48);
     press_key(Qt::Key_0, Qt::ControlModifier);
     EXPECT_EQ(size(), 16);
-    for (int press = 0; press < 30; ++press) press_key(Qt::Key_Minus, Qt::ControlModifier);
+    wheel(-120 * 30, Qt::ControlModifier);
     EXPECT_EQ(size(), 10);
-    wheel(-120, Qt::ControlModifier);
-    EXPECT_EQ(size(), 10);
-    EXPECT_EQ(reader->content_box->font().family(), designed.family());
-    EXPECT_EQ(reader->content_box->font().weight(), designed.weight());
 
     press_key(Qt::Key_Equal, Qt::ControlModifier);
     restart();
     EXPECT_EQ(size(), 12);
-    EXPECT_EQ(QFontInfo(reader->content_box->font()).family(), QFontInfo(designed).family());
+    EXPECT_EQ(reader->content_box->font().family(), designed.family());
+    EXPECT_EQ(reader->content_box->font().weight(), designed.weight());
 }
 
 }  // namespace
