@@ -20,6 +20,7 @@ mkdir -p "$work"
 log="$work/requests.log"
 : >"$log"
 rm -f "$work"/*.png
+: >"$work/program.out"
 export XDG_CONFIG_HOME="$work/config"
 rm -rf "$XDG_CONFIG_HOME"
 settings="$XDG_CONFIG_HOME/novel_reader/settings.ini"

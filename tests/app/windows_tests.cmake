@@ -50,4 +50,5 @@ add_test(NAME resume_end_to_end
     xvfb-run -a bash ${CMAKE_CURRENT_SOURCE_DIR}/resume_end_to_end.sh
     $<TARGET_FILE:novel_reader> $<TARGET_FILE:serve_fixture_site> $<TARGET_FILE:close_window>
     ${CMAKE_CURRENT_BINARY_DIR}/resume_end_to_end)
-set_tests_properties(resume_end_to_end PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)
+set_tests_properties(resume_end_to_end PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120
+  ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/x11_session_leaks.supp")
