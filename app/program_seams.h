@@ -1,7 +1,8 @@
 #pragma once
-// What the windows reach beyond themselves: message boxes, the network and
-// the system-wide hot key. The program passes its real ones (real_seams),
-// tests their own, so that no test blocks on a box or leaves the machine.
+// What the windows reach beyond themselves: message boxes, the network, the
+// system-wide hot key and the settings file. The program passes its real ones
+// (real_seams), tests their own, so that no test blocks on a box, leaves the
+// machine or touches the user's settings.
 
 #include <QString>
 #include <cstdint>
@@ -25,9 +26,12 @@ struct ProgramSeams {
     // cannot be taken.
     std::function<std::int32_t(std::uint32_t modifiers, std::uint32_t key, QObject* receiver)>
         register_hot_key;
+    // Where the settings are remembered; empty remembers nothing.
+    QString settings_file;
 };
 
-// Message boxes, the chapter fetch and the X11 hot key of the real program.
+// Message boxes, the chapter fetch, the X11 hot key and the user's settings
+// file of the real program.
 [[nodiscard]] ProgramSeams real_seams();
 
 }  // namespace novel

@@ -8,7 +8,9 @@
 #include "app/download_window.h"
 #include "app/gbk_qstring.h"
 #include "app/reader_controller.h"
+#include "app/reader_settings.h"
 #include "app/reader_window.h"
+#include "app/window_places.h"
 
 namespace novel {
 namespace {
@@ -16,6 +18,9 @@ namespace {
 constexpr QSize READER_SIZE{459, 286};
 constexpr QSize DOWNLOAD_SIZE{320, 292};
 constexpr QSize INSTRUCTIONS_SIZE{364, 200};
+// Any size the reader is given back keeps a few lines above the bottom row.
+constexpr QSize READER_SMALLEST{200, 140};
+constexpr QSize READER_LARGEST{QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
 
 // Some window systems tell the frame as the window is shown, others only once
 // they have taken the window, so the fit is done at once and again soon after.
@@ -26,7 +31,8 @@ void fit_outer_size_soon(QWidget* window, QSize outer, bool fixed) {
 
 }  // namespace
 
-ProgramWindows::ProgramWindows(ProgramSeams seams) : seams_(std::move(seams)) {}
+ProgramWindows::ProgramWindows(ProgramSeams seams)
+    : seams_(std::move(seams)), settings_(std::make_unique<ReaderSettings>(seams_.settings_file)) {}
 
 ProgramWindows::~ProgramWindows() {
     // Top-level windows of their own, without a parent.
@@ -48,7 +54,8 @@ void ProgramWindows::open_reader_window() {
         return;
     }
     reader_ = std::make_unique<ReaderWindow>();
-    reader_controller_ = std::make_unique<ReaderController>(reader_.get(), seams_);
+    reader_controller_ = std::make_unique<ReaderController>(reader_.get(), seams_, settings_.get());
+    remember_place_on_close(reader_.get(), settings_.get(), READER_WINDOW_PLACE);
     reader_->on_close = [this] {
         // Closing the start window ends the program, download window included.
         if (download_) download_->close();
@@ -56,8 +63,10 @@ void ProgramWindows::open_reader_window() {
     QObject::connect(reader_->download_button, &QPushButton::clicked, reader_.get(),
                      [this] { open_download_window(); });
     reader_->layout_timer->start();
+    const QSize reader_size = restore_window_place(reader_.get(), *settings_, READER_WINDOW_PLACE,
+                                                   READER_SIZE, {READER_SMALLEST, READER_LARGEST});
     reader_->show();
-    fit_outer_size_soon(reader_.get(), READER_SIZE, /*fixed=*/false);
+    fit_outer_size_soon(reader_.get(), reader_size, /*fixed=*/false);
     reader_controller_->init_reader_window();
 }
 
@@ -75,6 +84,9 @@ void ProgramWindows::open_download_window() {
     });
     controller->setParent(download);
     download_controller_ = controller;
+    remember_place_on_close(download, settings_.get(), DOWNLOAD_WINDOW_PLACE);
+    restore_window_place(download, *settings_, DOWNLOAD_WINDOW_PLACE, DOWNLOAD_SIZE,
+                         {DOWNLOAD_SIZE, DOWNLOAD_SIZE});
     QObject::connect(download->instructions_button, &QPushButton::clicked, download,
                      [this] { open_instructions_window(); });
     download->show();

@@ -13,6 +13,7 @@ class DownloadController;
 class DownloadWindow;
 class InstructionsWindow;
 class ReaderController;
+class ReaderSettings;
 class ReaderWindow;
 
 class ProgramWindows {
@@ -37,6 +38,7 @@ public:
 
 private:
     ProgramSeams seams_;
+    std::unique_ptr<ReaderSettings> settings_;  // outlives every window
     std::unique_ptr<ReaderWindow> reader_;
     std::unique_ptr<ReaderController> reader_controller_;
     QPointer<DownloadWindow> download_;

@@ -1,8 +1,10 @@
 #pragma once
 // What the reader window does: the start-up notice and the paging hot key,
-// the link box's placeholder, and readings. A reading runs on a worker
-// thread; presses of "获取", "下一页" and Down made meanwhile wait their turn
-// and are served in the order they were made.
+// the link box's placeholder, readings, going back and forward through the
+// chapters read, and the text size. A reading runs on a worker thread;
+// presses of "获取", "下一页", Down, back and forward made meanwhile wait
+// their turn and are served in the order they were made. The place in the
+// book and the text size outlive the run in the reader's settings.
 
 #include <QFutureWatcher>
 #include <QObject>
@@ -12,16 +14,20 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <variant>
 
 #include "app/program_seams.h"
+#include "app/reading_history.h"
 
 namespace novel {
 
+class ReaderSettings;
 class ReaderWindow;
 
 class ReaderController final : public QObject {
 public:
-    ReaderController(ReaderWindow* window, const ProgramSeams& seams);
+    // The settings outlive the controller.
+    ReaderController(ReaderWindow* window, const ProgramSeams& seams, ReaderSettings* settings);
     // Abandons a reading under way and waits for its worker, which the stop
     // request ends at once.
     ~ReaderController() override;
@@ -32,8 +38,8 @@ public:
     // cannot page before the notice is dismissed.
     void init_reader_window();
 
-    // The address of the chapter after the one shown last; empty before the
-    // first reading.
+    // The address of the chapter after the one shown last; at start-up the
+    // one saved after the last chapter shown in an earlier run.
     [[nodiscard]] const std::string& next_chapter_link() const { return next_chapter_link_; }
     [[nodiscard]] std::int32_t paging_hot_key_id() const { return paging_hot_key_id_; }
     // A reading is under way or waiting.
@@ -41,26 +47,42 @@ public:
 
     void fetch_entered_link();
     void page_next();
+    void go_back();
+    void go_forward();
+    // By that many steps; 0 returns to the default size.
+    void change_text_size(int steps);
     void on_paging_hot_key(std::int32_t identifier, std::int32_t second);
     void clear_placeholder();
     void restore_placeholder();
 
 private:
+    // Steps through the book, taken from where the reading stands when
+    // their turn comes.
+    enum class Step { next, back, forward };
     // A press waiting its turn: the link box's text as it was when pressed,
-    // or nothing for "the next link when its turn comes".
-    using Press = std::optional<std::string>;
+    // or a step.
+    using Press = std::variant<std::string, Step>;
 
     void enqueue(Press press);
     void start_next();
+    // The link a press reads when its turn comes; nothing when there is no
+    // chapter to go back or forward to.
+    [[nodiscard]] std::optional<std::string> link_of(const Press& press);
     void show_result();
+    // Back and forward are offered only where the history leads somewhere.
+    void show_history_moves();
 
     ReaderWindow* window_;
     const ProgramSeams& seams_;
+    ReaderSettings* settings_;
     std::string next_chapter_link_;
+    ReadingHistory history_;
+    int text_size_;
     std::int32_t paging_hot_key_id_ = 0;
 
     std::deque<Press> pending_;
     bool fetching_ = false;
+    std::string fetching_link_;  // of the reading under way
     std::stop_source stop_;
     QFutureWatcher<FetchedChapter> watcher_;
     QThreadPool worker_;

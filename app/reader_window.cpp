@@ -1,5 +1,6 @@
 #include "app/reader_window.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QFocusEvent>
 #include <QLineEdit>
@@ -31,6 +32,15 @@ QString reader_caption() {
     }
     return QStringLiteral("Corvane免VIP小说下载器（仅支持趣笔阁") + qstring_from_utf8(host) +
            QStringLiteral("）");
+}
+
+// Keys only: the window has no menu bar to show these in.
+QAction* make_key_action(QWidget* window, const QList<QKeySequence>& keys) {
+    auto* action = new QAction(window);
+    action->setShortcuts(keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+    window->addAction(action);
+    return action;
 }
 
 }  // namespace
@@ -82,6 +92,11 @@ ReaderWindow::ReaderWindow() {
     layout_timer->setInterval(100);
 
     hot_key_label = new HotKeyLabel(this);
+
+    larger_text_action = make_key_action(
+        this, {QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)});
+    smaller_text_action = make_key_action(this, {QKeySequence(Qt::CTRL | Qt::Key_Minus)});
+    default_text_action = make_key_action(this, {QKeySequence(Qt::CTRL | Qt::Key_0)});
     QObject::connect(layout_timer, &QTimer::timeout, this, [this] { relayout(); });
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 
+class QAction;
 class QLineEdit;
 class QPushButton;
 class QTimer;
@@ -52,6 +53,12 @@ public:
     QPushButton* next_page_button;
     QTimer* layout_timer;
     HotKeyLabel* hot_key_label;
+
+    // The content box's text size, anywhere in the window: Ctrl+= or Ctrl++,
+    // Ctrl+- and Ctrl+0.
+    QAction* larger_text_action;
+    QAction* smaller_text_action;
+    QAction* default_text_action;
 
     std::function<void()> on_link_focus_in;
     std::function<void()> on_link_focus_out;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/program_seams.h"
+#include "app/reader_settings.h"
 #include "app/reader_window.h"
 #include "platform/hot_key.h"
 
@@ -35,6 +36,7 @@ ProgramSeams real_seams() {
                             QCoreApplication::postEvent(target, new HotKeyNotification(id, 0));
                     });
             },
+        .settings_file = user_settings_file(),
     };
 }
 

@@ -6,6 +6,8 @@ novel_add_layer(windows
     gbk_qstring.cpp
     control_builders.cpp
     content_box.cpp
+    reader_settings.cpp
+    window_places.cpp
     reader_window.cpp
     reader_controller.cpp
     download_window.cpp
@@ -13,7 +15,7 @@ novel_add_layer(windows
     program_windows.cpp
     real_seams.cpp
     resources/windows_resources.qrc
-  DEPENDS download chapter hot_key Qt6::Widgets Qt6::Concurrent)
+  DEPENDS download reading_history chapter hot_key Qt6::Widgets Qt6::Concurrent)
 set_target_properties(windows PROPERTIES AUTOMOC ON AUTORCC ON)
 
 add_executable(novel_reader main.cpp)

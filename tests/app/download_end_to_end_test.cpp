@@ -56,6 +56,10 @@ protected:
         program_ = program;
         output_ = program_.parent_path() / "文本.txt";
         fs::remove_all(output_);
+        // Settings of the test's own, starting missing: never the user's.
+        config_ = program_.parent_path() / "download_end_to_end_config";
+        fs::remove_all(config_);
+        ASSERT_EQ(setenv("XDG_CONFIG_HOME", config_.c_str(), 1), 0);
         server_ = std::make_unique<novel::fixture::FixtureSiteServer>(
             novel::fixture::fixture_site(), novel::fixture::SiteServerOptions{.port = 443});
         ASSERT_TRUE(server_->listening());
@@ -70,6 +74,7 @@ protected:
             waitpid(pid_, nullptr, 0);
         }
         fs::remove_all(output_);
+        fs::remove_all(config_);
     }
 
     // The program's visible window with exactly that title, waiting for it
@@ -115,6 +120,7 @@ protected:
 
     fs::path program_;
     fs::path output_;
+    fs::path config_;
     std::unique_ptr<novel::fixture::FixtureSiteServer> server_;
     pid_t pid_ = -1;
 };

@@ -18,6 +18,9 @@ mkdir -p "$work"
 log="$work/requests.log"
 : >"$log"
 rm -f "$work"/*.png
+# Settings of the run's own, starting missing: never the user's.
+export XDG_CONFIG_HOME="$work/config"
+rm -rf "$XDG_CONFIG_HOME"
 
 fail() {
     echo "end_to_end: $*" >&2

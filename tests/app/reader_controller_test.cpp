@@ -1,17 +1,23 @@
 // Readings on a worker thread, offscreen: the window keeps answering, presses
 // made meanwhile are served in order, failures say why, and closing the
-// program abandons a reading under way.
+// program abandons a reading under way. Then reading comfort: the place in
+// the book outlives the run, back and forward re-read the chapters read, and
+// the text size follows the keys and the wheel.
 
 #include "app/reader_controller.h"
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -34,6 +40,10 @@ public:
         const std::lock_guard lock(mutex_);
         open_ = true;
         changed_.notify_all();
+    }
+    void close() {
+        const std::lock_guard lock(mutex_);
+        open_ = false;
     }
     // Waits for open() or a stop request; true when opened.
     bool wait(const std::stop_token& stop) {
@@ -69,6 +79,31 @@ protected:
     void TearDown() override {
         gate.open();
         windows.reset();
+    }
+
+    // Closes the program as a user would and starts it again on the same
+    // settings.
+    void restart() {
+        reader->close();
+        windows.reset();
+        windows = std::make_unique<ProgramWindows>(recorded.seams());
+        windows->open_reader_window();
+        reader = windows->reader_window();
+    }
+
+    void press(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    void press_down() {
+        QCoreApplication::postEvent(reader->hot_key_label, new HotKeyNotification(5, 0));
+        QApplication::processEvents();
+    }
+    // A key of the window, as when it has the keyboard.
+    void press_key(Qt::Key key, Qt::KeyboardModifiers modifiers) {
+        QApplication::setActiveWindow(reader);
+        ASSERT_TRUE(wait_until([&] { return QApplication::activeWindow() == reader; }));
+        QTest::keyClick(reader, key, modifiers);
+    }
+    [[nodiscard]] bool readings_done() const {
+        return wait_until([&] { return !windows->reader()->busy(); });
     }
 
     RecordingSeams recorded;
@@ -143,6 +178,134 @@ TEST_F(Readings, ClosingDuringAReadingEndsAtOnce) {
     clock.start();
     windows.reset();  // what main does once the last window is closed
     EXPECT_LT(clock.elapsed(), 1000);
+}
+
+TEST_F(Readings, TheNextRunContinuesFromTheLastChapterShown) {
+    gate.open();
+    recorded.fetch = [this](const std::string& link, std::stop_token stop) {
+        if (link == "down") return FetchedChapter{.error = TransportError::timed_out};
+        if (!gate.wait(stop)) return FetchedChapter{.error = TransportError::stopped};
+        return chapter_of(link);
+    };
+    reader->link_box->setText(QStringLiteral("A"));
+    press(reader->fetch_button);
+    ASSERT_TRUE(readings_done());
+    // A failed reading afterwards keeps the place.
+    reader->link_box->setText(QStringLiteral("down"));
+    press(reader->fetch_button);
+    ASSERT_TRUE(readings_done());
+
+    gate.close();
+    restart();
+    // The start looks as it always did.
+    EXPECT_EQ(reader->content_box->toPlainText(), QString());
+    EXPECT_EQ(reader->link_box->text(), utf8("在这里粘贴小说链接，仅支持趣笔阁链接"));
+    EXPECT_FALSE(reader->windowTitle().contains(QStringLiteral("—")));
+
+    press_down();
+    ASSERT_TRUE(wait_until([&] { return recorded.fetched_links().size() == 3; }));
+    EXPECT_EQ(recorded.fetched_links().back(), "A/");
+    EXPECT_TRUE(reader->windowTitle().endsWith(QStringLiteral("正在获取… A/")));
+    gate.open();
+    ASSERT_TRUE(readings_done());
+    EXPECT_EQ(reader->content_box->toPlainText(), QStringLiteral("\nA/\n"));
+}
+
+TEST_F(Readings, BackAndForwardReadTheChaptersAgainAndPagingGoesOnFromThere) {
+    gate.open();
+    reader->link_box->setText(QStringLiteral("A"));
+    press(reader->fetch_button);
+    press(reader->next_page_button);
+    press(reader->next_page_button);
+    ASSERT_TRUE(readings_done());  // read A, A/, A//
+
+    press_key(Qt::Key_Left, Qt::AltModifier);
+    ASSERT_TRUE(readings_done());
+    EXPECT_EQ(reader->content_box->toPlainText(), QStringLiteral("\nA/\n"));
+    EXPECT_EQ(windows->reader()->next_chapter_link(), "A//");
+
+    // From the content box's menu this time.
+    QString menu_entries;
+    QTimer::singleShot(100, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr) return;
+        for (QAction* action : menu->actions()) {
+            if (action->isEnabled()) menu_entries += action->text() + QLatin1Char('|');
+        }
+        menu->close();
+        reader->content_box->back_action->trigger();
+    });
+    QContextMenuEvent right_click(QContextMenuEvent::Mouse, {10, 10},
+                                  reader->content_box->mapToGlobal(QPoint{10, 10}));
+    QApplication::sendEvent(reader->content_box->viewport(), &right_click);
+    ASSERT_TRUE(wait_until([&] { return recorded.fetched_links().size() == 5; }));
+    ASSERT_TRUE(readings_done());
+    EXPECT_TRUE(menu_entries.contains(utf8("上一章（已读）|下一章（已读）|")))
+        << menu_entries.toStdString();
+
+    press_key(Qt::Key_Right, Qt::AltModifier);
+    ASSERT_TRUE(readings_done());
+    // Paging after going back goes on from the chapter shown.
+    press(reader->next_page_button);
+    ASSERT_TRUE(readings_done());
+    const std::vector<std::string> expected{"A", "A/", "A//", "A/", "A", "A/", "A//"};
+    EXPECT_EQ(recorded.fetched_links(), expected);
+    EXPECT_EQ(windows->reader()->next_chapter_link(), "A///");
+    EXPECT_FALSE(reader->content_box->forward_action->isEnabled());
+}
+
+TEST_F(Readings, GoingBackWaitsForTheReadingBeforeIt) {
+    gate.open();
+    reader->link_box->setText(QStringLiteral("A"));
+    press(reader->fetch_button);
+    press(reader->next_page_button);
+    ASSERT_TRUE(readings_done());
+
+    gate.close();
+    press_down();  // A// on its way
+    press_key(Qt::Key_Left, Qt::AltModifier);
+    gate.open();
+    ASSERT_TRUE(readings_done());
+    // Back from A//, the chapter shown when its turn came.
+    const std::vector<std::string> expected{"A", "A/", "A//", "A/"};
+    EXPECT_EQ(recorded.fetched_links(), expected);
+}
+
+TEST_F(Readings, TheTextSizeFollowsTheKeysAndTheWheelAndIsRemembered) {
+    const QFont designed = reader->content_box->font();
+    const auto size = [&] { return reader->content_box->font().pixelSize(); };
+    const auto wheel = [&](int angle, Qt::KeyboardModifiers modifiers) {
+        QWheelEvent turn({10, 10}, reader->content_box->mapToGlobal(QPoint{10, 10}), {}, {0, angle},
+                         Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(reader->content_box->viewport(), &turn);
+    };
+
+    press_key(Qt::Key_Equal, Qt::ControlModifier);
+    EXPECT_EQ(size(), 18);
+    press_key(Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_EQ(size(), 20);
+    press_key(Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(size(), 18);
+    wheel(120, Qt::ControlModifier);
+    EXPECT_EQ(size(), 20);
+    wheel(60, Qt::ControlModifier);  // half a notch: not yet
+    EXPECT_EQ(size(), 20);
+    wheel(60, Qt::ControlModifier);
+    EXPECT_EQ(size(), 22);
+    wheel(-240, Qt::NoModifier);  // scrolls only
+    EXPECT_EQ(size(), 22);
+    for (int press = 0; press < 30; ++press) press_key(Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_EQ(size(), 48);
+    press_key(Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(size(), 16);
+    wheel(-120 * 30, Qt::ControlModifier);
+    EXPECT_EQ(size(), 10);
+
+    press_key(Qt::Key_Equal, Qt::ControlModifier);
+    restart();
+    EXPECT_EQ(size(), 12);
+    EXPECT_EQ(reader->content_box->font().family(), designed.family());
+    EXPECT_EQ(reader->content_box->font().weight(), designed.weight());
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
 #pragma once
 // Shared by the window tests: the program's windows with message boxes,
-// the network and the hot key replaced, and a wait that keeps the event loop
-// running.
+// the network, the hot key and the settings file replaced, and a wait that
+// keeps the event loop running.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <functional>
 #include <mutex>
@@ -22,9 +23,11 @@ namespace novel::testing {
 
 // Message boxes and hot-key requests are recorded, never shown or taken;
 // chapter fetches are recorded and answered by fetch (by default an empty
-// chapter), on the worker thread that runs them.
+// chapter), on the worker thread that runs them. Settings go to a file of
+// their own that starts missing, so every test starts with the defaults.
 class RecordingSeams {
 public:
+    QTemporaryDir settings_folder;
     std::vector<QString> messages;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> hot_keys;
     std::int32_t hot_key_identifier = 5;
@@ -51,6 +54,7 @@ public:
                     hot_keys.emplace_back(modifiers, key);
                     return hot_key_identifier;
                 },
+            .settings_file = settings_folder.filePath(QStringLiteral("settings.ini")),
         };
     }
 

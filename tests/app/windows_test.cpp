@@ -21,6 +21,7 @@
 #include "app/download_window.h"
 #include "app/program_windows.h"
 #include "app/reader_controller.h"
+#include "app/reader_settings.h"
 #include "app/reader_window.h"
 #include "tests/app/window_test_support.h"
 
@@ -67,6 +68,17 @@ protected:
             EXPECT_TRUE(widget->isEnabled());
             EXPECT_EQ(shown_text(widget), utf8(expected.text));
         }
+    }
+
+    // Closes the program as a user would and starts it again on the same
+    // settings.
+    void restart() {
+        reader->close();
+        windows.reset();
+        windows = std::make_unique<ProgramWindows>(recorded.seams());
+        windows->open_reader_window();
+        reader = windows->reader_window();
+        link_box = reader->link_box;
     }
 
     // Waits until the readings asked for so far are done.
@@ -385,6 +397,37 @@ TEST_F(Windows, ClosingTheReaderWindowClosesTheDownloadWindow) {
     reader->close();
     EXPECT_FALSE(reader->isVisible());
     EXPECT_TRUE(wait_until([&] { return windows->download_window() == nullptr; }));
+}
+
+TEST_F(Windows, WindowsOpenWhereTheyWereLastClosed) {
+    reader->move(120, 80);
+    reader->resize(QSize(600, 400) - (reader->frameGeometry().size() - reader->size()));
+    windows->open_download_window();
+    windows->download_window()->move(300, 250);
+    restart();  // closing the reader closes the download window too
+
+    EXPECT_EQ(reader->frameGeometry(), QRect(120, 80, 600, 400));
+    // The layout follows the size given back.
+    EXPECT_TRUE(wait_until([&] { return reader->content_box->size() == QSize(580, 320); }));
+    EXPECT_EQ(link_box->geometry(), QRect(8, 320, 288, 24));
+    windows->open_download_window();
+    EXPECT_EQ(windows->download_window()->frameGeometry(), QRect(300, 250, 320, 292));
+}
+
+TEST_F(Windows, APlaceOnAScreenThatIsGoneGivesTheDesignedOne) {
+    reader->close();
+    windows.reset();
+    {
+        // As a run on a larger desktop left it.
+        ReaderSettings earlier(recorded.settings_folder.filePath(QStringLiteral("settings.ini")));
+        earlier.save_window_place(READER_WINDOW_PLACE, {3000, 2000, 700, 500});
+        earlier.save_window_place(DOWNLOAD_WINDOW_PLACE, {-900, 100, 320, 292});
+    }
+    windows = std::make_unique<ProgramWindows>(recorded.seams());
+    windows->open_reader_window();
+    windows->open_download_window();
+    EXPECT_EQ(windows->reader_window()->frameGeometry(), QRect(50, 50, 459, 286));
+    EXPECT_EQ(windows->download_window()->frameGeometry(), QRect(50, 50, 320, 292));
 }
 
 }  // namespace

@@ -7,6 +7,8 @@ novel_add_test(windows_test
   LIBS windows Qt6::Test
   PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 
+novel_add_test(reader_settings_test SOURCES reader_settings_test.cpp LIBS windows)
+
 novel_add_test(reader_controller_test
   SOURCES reader_controller_test.cpp
   LIBS windows Qt6::Test
@@ -39,3 +41,15 @@ add_test(NAME end_to_end
     ${CMAKE_CURRENT_BINARY_DIR}/end_to_end)
 # Alone, so that a click is timed against the program and not against other tests.
 set_tests_properties(end_to_end PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120 RUN_SERIAL TRUE)
+
+# Reading on after a restart: the real program closed as its close button
+# would (close_window), started again, and paged with Down.
+add_executable(close_window close_window.cpp)
+target_link_libraries(close_window PRIVATE project_options X11::X11)
+add_test(NAME resume_end_to_end
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/support/in_site_namespace.sh
+    xvfb-run -a bash ${CMAKE_CURRENT_SOURCE_DIR}/resume_end_to_end.sh
+    $<TARGET_FILE:novel_reader> $<TARGET_FILE:serve_fixture_site> $<TARGET_FILE:close_window>
+    ${CMAKE_CURRENT_BINARY_DIR}/resume_end_to_end)
+set_tests_properties(resume_end_to_end PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120
+  ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/x11_session_leaks.supp")

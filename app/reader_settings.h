@@ -1,0 +1,80 @@
+#pragma once
+// What the program remembers between runs: the place in the book, the text
+// size and the windows' places, in a file under the user's config folder.
+// Whatever that file holds, reading gives usable values: a missing,
+// unreadable or corrupt entry gives today's default, and a value out of
+// range is clamped.
+
+#include <QList>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+class QSettings;
+
+namespace novel {
+
+inline constexpr int DEFAULT_TEXT_SIZE = 16;
+inline constexpr int SMALLEST_TEXT_SIZE = 10;
+inline constexpr int LARGEST_TEXT_SIZE = 48;
+inline constexpr int TEXT_SIZE_STEP = 2;
+
+// The text size in pixels, kept between the smallest and the largest.
+[[nodiscard]] int clamp_text_size(long long pixels);
+// Larger by that many steps (smaller when negative), within the bounds.
+[[nodiscard]] int step_text_size(int pixels, int steps);
+
+// Where a window last seen at `saved` (its outer rectangle) opens now, given
+// the available areas of the screens there are: on the screen it overlaps
+// most, its size kept between minimum and maximum and within that screen,
+// moved so that it lies wholly on it. Nothing when it overlaps no screen.
+[[nodiscard]] std::optional<QRect> place_on_screens(const QRect& saved, const QList<QRect>& screens,
+                                                    QSize minimum, QSize maximum);
+
+// The place in the book: the address of the chapter shown last and its next
+// link, GBK bytes as they were read.
+struct ReadingPlace {
+    std::string chapter_link;
+    std::string next_link;
+    bool operator==(const ReadingPlace&) const = default;
+};
+
+// The windows whose places are remembered.
+inline constexpr std::string_view READER_WINDOW_PLACE = "reader_window";
+inline constexpr std::string_view DOWNLOAD_WINDOW_PLACE = "download_window";
+
+// The settings file under the user's config folder ($XDG_CONFIG_HOME when it
+// is an absolute path, else ~/.config), never beside the program.
+[[nodiscard]] QString user_settings_file();
+
+class ReaderSettings {
+public:
+    // Kept in `file`, written through at once so that a killed program loses
+    // nothing. An empty name keeps nothing: reads give the defaults.
+    explicit ReaderSettings(const QString& file);
+    ~ReaderSettings();
+    ReaderSettings(const ReaderSettings&) = delete;
+    ReaderSettings& operator=(const ReaderSettings&) = delete;
+
+    [[nodiscard]] ReadingPlace reading_place() const;
+    void save_reading_place(const ReadingPlace& place);
+
+    [[nodiscard]] int text_size() const;
+    void save_text_size(int pixels);
+
+    // A window's outer rectangle as last saved; nothing when none is saved
+    // or what is saved cannot be a window's place.
+    [[nodiscard]] std::optional<QRect> window_place(std::string_view window) const;
+    void save_window_place(std::string_view window, const QRect& outer);
+
+private:
+    void sync();
+
+    std::unique_ptr<QSettings> store_;
+};
+
+}  // namespace novel
