@@ -1,9 +1,11 @@
 #include "app/download_controller.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QtConcurrent/QtConcurrentRun>
 #include <utility>
 
@@ -11,6 +13,7 @@
 #include "app/gbk_qstring.h"
 #include "download/download_messages.h"
 #include "download/journal.h"
+#include "download/output_folder.h"
 #include "platform/files.h"
 
 namespace novel {
@@ -36,8 +39,7 @@ DownloadController::DownloadController(DownloadWindow* window, const ProgramSeam
                                        std::function<std::string()> reader_link)
     : window_(window), seams_(seams), reader_link_(std::move(reader_link)) {
     worker_.setMaxThreadCount(1);
-    const ProgramDirectory directory = program_directory();
-    if (directory.ok) output_path_ = directory.path + "/" + std::string(OUTPUT_FILE_NAME);
+    choose_output_path();
 
     QObject::connect(window_->current_position_button, &QPushButton::clicked, this,
                      [this] { fill_current_index(); });
@@ -53,6 +55,33 @@ DownloadController::DownloadController(DownloadWindow* window, const ProgramSeam
 }
 
 DownloadController::~DownloadController() { stop_and_wait(); }
+
+void DownloadController::choose_output_path() {
+    const ProgramDirectory program = program_directory();
+    std::vector<std::string> fallbacks;
+    for (const QStandardPaths::StandardLocation location :
+         {QStandardPaths::DownloadLocation, QStandardPaths::HomeLocation}) {
+        const QString folder = QStandardPaths::writableLocation(location);
+        if (!folder.isEmpty()) fallbacks.push_back(folder.toStdString());
+    }
+    const std::optional<OutputFolder> folder =
+        choose_output_folder(program.ok ? std::optional(program.path) : std::nullopt, fallbacks);
+    if (!folder) {
+        no_folder_reason_ = program.ok ? "Permission denied" : program.reason;
+        return;
+    }
+    output_path_ = folder->path + "/" + std::string(OUTPUT_FILE_NAME);
+    saved_elsewhere_ = !folder->beside_program;
+    if (saved_elsewhere_) {
+        // The note says where the file goes now; the whole path on hovering.
+        QString shown = QString::fromStdString(folder->path);
+        const QString home = QDir::homePath();
+        if (shown.startsWith(home)) shown.replace(0, home.size(), QStringLiteral("~"));
+        window_->storage_note->setText(QStringLiteral("保存到 %1（文本.txt）").arg(shown));
+        window_->storage_note->setToolTip(QString::fromStdString(output_path_));
+        window_->storage_note->setWordWrap(true);
+    }
+}
 
 void DownloadController::stop_and_wait() {
     stop_.request_stop();
@@ -80,7 +109,7 @@ void DownloadController::start_or_stop() {
     }
     seams_.show_message(qstring_from_gbk(start_message()));
     if (output_path_.empty()) {
-        seams_.show_message(qstring_from_gbk(no_directory_message(program_directory().reason)));
+        seams_.show_message(qstring_from_gbk(no_directory_message(no_folder_reason_)));
         return;
     }
     const RangeRequest request{.book = gbk_from_qstring(window_->book_number_box->text()),
@@ -159,7 +188,16 @@ void DownloadController::show_result() {
     show_progress(last_progress_);
     offer_to_continue();
     const bool can_continue = !window_->continue_button->isHidden();
-    seams_.show_message(qstring_from_gbk(final_message(result, output_path_, can_continue)));
+    QString message = qstring_from_gbk(final_message(result, output_path_, can_continue));
+    // The first line says to look beside the program; when the file is not
+    // there, the line after it says where it is.
+    if (saved_elsewhere_ && result.end != RangeEnd::file_failed) {
+        const qsizetype first_line_end = message.indexOf(QStringLiteral("\r\n"));
+        const QString where =
+            QStringLiteral("\r\n文件在：%1").arg(QString::fromStdString(output_path_));
+        message.insert(first_line_end < 0 ? message.size() : first_line_end, where);
+    }
+    seams_.show_message(message);
 }
 
 void DownloadController::offer_to_continue() {

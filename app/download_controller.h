@@ -49,13 +49,18 @@ private:
     void show_result();
     void offer_to_continue();
     void stop_and_wait();
+    // Beside the program when its folder can be written to, else in the
+    // user's download folder or home folder; the storage note follows.
+    void choose_output_path();
 
     DownloadWindow* window_;
     const ProgramSeams& seams_;
     std::function<std::string()> reader_link_;
     std::string current_book_number_;
     std::string current_chapter_number_;
-    std::string output_path_;
+    std::string output_path_;  // empty when no folder can take the file
+    std::string no_folder_reason_;
+    bool saved_elsewhere_ = false;
 
     bool running_ = false;
     DownloadProgress last_progress_;

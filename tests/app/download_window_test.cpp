@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -242,27 +243,40 @@ TEST_F(DownloadRangeTest, AnOutputFileThatCannotBeWrittenIsReportedNotAnnounced)
 
 // In this test's private mount namespace the program's directory can be made
 // read-only for real, which a directory's mode bits cannot do for root.
-TEST_F(DownloadRangeTest, AReadOnlyProgramDirectoryIsReportedNotAnnounced) {
+// In this test's private mount namespace the program's folder can be made
+// read-only for real, as an installed program's is; mode bits cannot do that
+// for root.
+TEST_F(DownloadRangeTest, AReadOnlyProgramFolderSendsTheFileToTheDownloadFolder) {
     serve_book({.book = "123", .chapter_count = 3});
-    ASSERT_TRUE(write_file(output_.string(), "old text of an earlier run"sv).ok);
+    EXPECT_EQ(download_->storage_note->text(), utf8("默认同目录保存（文本.txt）"));
+    download_->close();
+    ASSERT_TRUE(wait_until([&] { return windows->download_window() == nullptr; }));
+
+    QTemporaryDir home;
+    const fs::path downloads = fs::path(home.path().toStdString()) / "Downloads";
+    fs::create_directory(downloads);
+    const QByteArray old_home = qgetenv("HOME");
+    qputenv("HOME", home.path().toUtf8());
     const std::string directory = output_.parent_path().string();
-    if (::mount(directory.c_str(), directory.c_str(), nullptr, MS_BIND, nullptr) != 0) {
-        GTEST_SKIP() << "cannot bind-mount the program directory";
-    }
+    ASSERT_EQ(::mount(directory.c_str(), directory.c_str(), nullptr, MS_BIND, nullptr), 0);
     const bool read_only = ::mount(nullptr, directory.c_str(), nullptr,
                                    MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
     if (read_only) {
+        download_ = open_download();
         set_range("123", "1", "3");
         download_range();
     }
     ASSERT_EQ(::umount(directory.c_str()), 0);
+    qputenv("HOME", old_home);
     ASSERT_TRUE(read_only) << "cannot make the program directory read-only";
 
-    EXPECT_TRUE(requests().empty());
-    EXPECT_EQ(contents(output_), "old text of an earlier run"sv);
+    const fs::path moved = downloads / "文本.txt";
+    EXPECT_EQ(contents(moved), block(0) + block(1) + block(2));
+    EXPECT_FALSE(fs::exists(output_));
+    EXPECT_EQ(download_->storage_note->text(), utf8("保存到 ~/Downloads（文本.txt）"));
     ASSERT_EQ(recorded.messages.size(), 2u);
-    EXPECT_EQ(recorded.messages[1].toStdString(),
-              "无法写入文件：" + output_.string() + "\r\n原因：Read-only file system");
+    EXPECT_EQ(recorded.messages[1],
+              kDone + utf8("\r\n文件在：") + QString::fromStdString(moved.string()));
 }
 
 TEST_F(DownloadRangeTest, BothWindowsAnswerDuringARunWhichStopsAtOnceAndContinuesLater) {
