@@ -5,13 +5,16 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QtConcurrent/QtConcurrentRun>
 #include <utility>
 
 #include "app/download_window.h"
 #include "app/gbk_qstring.h"
+#include "app/reader_settings.h"
 #include "download/download_messages.h"
+#include "download/fetch_ahead.h"
 #include "download/journal.h"
 #include "download/output_folder.h"
 #include "platform/files.h"
@@ -36,8 +39,9 @@ QString clock_text(qint64 milliseconds) {
 }  // namespace
 
 DownloadController::DownloadController(DownloadWindow* window, const ProgramSeams& seams,
-                                       std::function<std::string()> reader_link)
-    : window_(window), seams_(seams), reader_link_(std::move(reader_link)) {
+                                       std::function<std::string()> reader_link,
+                                       ReaderSettings* settings)
+    : window_(window), seams_(seams), reader_link_(std::move(reader_link)), settings_(settings) {
     worker_.setMaxThreadCount(1);
     choose_output_path();
 
@@ -51,6 +55,9 @@ DownloadController::DownloadController(DownloadWindow* window, const ProgramSeam
                      [this] { show_result(); });
     clock_.setInterval(1000);
     QObject::connect(&clock_, &QTimer::timeout, this, [this] { show_progress(last_progress_); });
+    window_->fetch_ahead_box->setValue(settings_->fetch_ahead());
+    QObject::connect(window_->fetch_ahead_box, &QSpinBox::valueChanged, this,
+                     [this](int pages) { settings_->save_fetch_ahead(pages); });
     window_->on_close = [this] { stop_and_wait(); };
 }
 
@@ -151,8 +158,9 @@ void DownloadController::start(
             this, [this, progress] { show_progress(progress); }, Qt::QueuedConnection);
     }};
     watcher_.setFuture(QtConcurrent::run(
-        &worker_, [job = std::move(job), hooks = std::move(hooks), stop = stop_.get_token()] {
-            SerialPages pages;
+        &worker_, [job = std::move(job), hooks = std::move(hooks), stop = stop_.get_token(),
+                   window = window_->fetch_ahead_box->value()] {
+            FetchAhead pages(window);
             return job(pages, hooks, stop);
         }));
 }

@@ -18,12 +18,13 @@
 namespace novel {
 
 class DownloadWindow;
+class ReaderSettings;
 
 class DownloadController final : public QObject {
 public:
     // reader_link gives the reader window's link box text (GBK) when asked.
     DownloadController(DownloadWindow* window, const ProgramSeams& seams,
-                       std::function<std::string()> reader_link);
+                       std::function<std::string()> reader_link, ReaderSettings* settings);
     // Stops a run under way and waits for it: its journal is on disk after.
     ~DownloadController() override;
     DownloadController(const DownloadController&) = delete;
@@ -56,6 +57,7 @@ private:
     DownloadWindow* window_;
     const ProgramSeams& seams_;
     std::function<std::string()> reader_link_;
+    ReaderSettings* settings_;
     std::string current_book_number_;
     std::string current_chapter_number_;
     std::string output_path_;  // empty when no folder can take the file

@@ -9,11 +9,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <mutex>
 #include <string_view>
 
 #include "app/control_builders.h"
 #include "app/gbk_qstring.h"
+#include "download/fetch_ahead.h"
 
 // Resources of a static library are registered by hand, outside any namespace.
 static void register_window_resources() { Q_INIT_RESOURCE(windows_resources); }
@@ -51,6 +53,14 @@ DownloadWindow::DownloadWindow() {
     // The progress row, below the designed controls.
     continue_button = make_button(this, "继续下载", QStringLiteral("继续下载"), {200, 166, 88, 28});
     continue_button->hide();  // offered only when there is a run to continue
+    make_label(this, "预读页数标签", QStringLiteral("同时获取："), {8, 166, 72, 28});
+    fetch_ahead_box = new QSpinBox(this);
+    fetch_ahead_box->setObjectName(QStringLiteral("预读页数"));
+    fetch_ahead_box->setGeometry(80, 166, 56, 28);
+    fetch_ahead_box->setRange(1, kMostFetchAhead);
+    fetch_ahead_box->setValue(kDefaultFetchAhead);
+    fetch_ahead_box->setSuffix(QStringLiteral(" 页"));
+    fetch_ahead_box->setToolTip(QStringLiteral("沿着下一页链接同时获取的页数；1 为逐页获取"));
     progress_bar = new QProgressBar(this);
     progress_bar->setObjectName(QStringLiteral("进度条"));
     progress_bar->setGeometry(8, 202, 280, 12);
@@ -64,8 +74,9 @@ void DownloadWindow::show_running(bool running) {
     start_button->setText(running ? QStringLiteral("停止下载") : QStringLiteral("开始下载"));
     // A run is busy for as long as it lasts: its length is not known ahead.
     progress_bar->setRange(0, running ? 0 : 1);
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             book_number_box, start_chapter_box, end_chapter_box, current_position_button}) {
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{book_number_box, start_chapter_box, end_chapter_box,
+                                         current_position_button, fetch_ahead_box}) {
         control->setEnabled(!running);
     }
     if (running) continue_button->hide();

@@ -10,6 +10,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 
 namespace novel {
 
@@ -25,6 +26,7 @@ public:
     QPushButton* instructions_button;
     QLabel* storage_note;
     QPushButton* continue_button;
+    QSpinBox* fetch_ahead_box;  // pages fetched at once along the chain
     QProgressBar* progress_bar;
     QLabel* progress_label;
 

@@ -79,9 +79,10 @@ void ProgramWindows::open_download_window() {
     auto* download = new DownloadWindow();  // deletes itself when closed
     download_ = download;
     // A child of the window, so it goes with it.
-    auto* controller = new DownloadController(download, seams_, [this] {
-        return reader_ ? gbk_from_qstring(reader_->link_box->text()) : std::string();
-    });
+    auto* controller = new DownloadController(
+        download, seams_,
+        [this] { return reader_ ? gbk_from_qstring(reader_->link_box->text()) : std::string(); },
+        settings_.get());
     controller->setParent(download);
     download_controller_ = controller;
     remember_place_on_close(download, settings_.get(), DOWNLOAD_WINDOW_PLACE);

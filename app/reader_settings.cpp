@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "app/gbk_qstring.h"
+#include "download/fetch_ahead.h"
 
 namespace novel {
 namespace {
@@ -15,6 +16,7 @@ namespace {
 const QString CHAPTER_LINK = QStringLiteral("reading/chapter_link");
 const QString NEXT_LINK = QStringLiteral("reading/next_link");
 const QString TEXT_SIZE = QStringLiteral("reading/text_size");
+const QString FETCH_AHEAD = QStringLiteral("download/fetch_ahead");
 
 // Far beyond any desktop, near enough to zero that no sum overflows.
 constexpr long long FARTHEST_COORDINATE = 1'000'000;
@@ -114,6 +116,18 @@ int ReaderSettings::text_size() const {
 void ReaderSettings::save_text_size(int pixels) {
     if (!store_) return;
     store_->setValue(TEXT_SIZE, clamp_text_size(pixels));
+    sync();
+}
+
+int ReaderSettings::fetch_ahead() const {
+    if (!store_) return kDefaultFetchAhead;
+    return static_cast<int>(std::clamp<long long>(
+        whole_number(store_->value(FETCH_AHEAD)).value_or(kDefaultFetchAhead), 1, kMostFetchAhead));
+}
+
+void ReaderSettings::save_fetch_ahead(int pages) {
+    if (!store_) return;
+    store_->setValue(FETCH_AHEAD, std::clamp(pages, 1, kMostFetchAhead));
     sync();
 }
 

@@ -1,9 +1,8 @@
 #pragma once
 // What the program remembers between runs: the place in the book, the text
-// size and the windows' places, in a file under the user's config folder.
-// Whatever that file holds, reading gives usable values: a missing,
-// unreadable or corrupt entry gives today's default, and a value out of
-// range is clamped.
+// size, the windows' places and how far downloads fetch ahead, in a file under the user's config
+// folder. Whatever that file holds, reading gives usable values: a missing, unreadable or corrupt
+// entry gives today's default, and a value out of range is clamped.
 
 #include <QList>
 #include <QRect>
@@ -65,6 +64,10 @@ public:
 
     [[nodiscard]] int text_size() const;
     void save_text_size(int pixels);
+
+    // Pages a download fetches ahead at once, 1 to kMostFetchAhead.
+    [[nodiscard]] int fetch_ahead() const;
+    void save_fetch_ahead(int pages);
 
     // A window's outer rectangle as last saved; nothing when none is saved
     // or what is saved cannot be a window's place.

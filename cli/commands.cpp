@@ -6,8 +6,8 @@
 #include "chapter/chapter_fetch.h"
 #include "cli/exit_status.h"
 #include "download/download_messages.h"
+#include "download/fetch_ahead.h"
 #include "download/journal.h"
-#include "download/page_source.h"
 #include "platform/gbk.h"
 
 namespace novel::cli {
@@ -65,11 +65,10 @@ int read_chapter(const ReadOptions& options, std::stop_token stop) {
 
 int download_chapters(const DownloadCommandOptions& options, std::stop_token stop) {
     ProgressDisplay display(options.print_encoding, options.quiet);
-    const DownloadHooks hooks{.progress = [&display](const DownloadProgress& progress) {
-        display.show(progress);
-    }};
+    const DownloadHooks hooks{
+        .progress = [&display](const DownloadProgress& progress) { display.show(progress); }};
     const DownloadOptions download{.output_path = options.output, .utf8 = options.utf8_file};
-    SerialPages pages;
+    FetchAhead pages(options.ahead);
     const RangeResult result =
         options.continue_run
             ? continue_range(pages, download, hooks, stop)
@@ -79,7 +78,8 @@ int download_chapters(const DownloadCommandOptions& options, std::stop_token sto
 
     const int status = exit_status(result);
     if (result.end == RangeEnd::no_journal) {
-        report_error(gbk(u"没有可以继续的下载：") + gbk_from_utf8(options.output), options.print_encoding);
+        report_error(gbk(u"没有可以继续的下载：") + gbk_from_utf8(options.output),
+                     options.print_encoding);
         return status;
     }
     if (status == kReachedEnd) {
@@ -91,7 +91,8 @@ int download_chapters(const DownloadCommandOptions& options, std::stop_token sto
         return status;
     }
     // The window's final box, minus its "look in the same folder" first line.
-    std::string message = final_message(result, options.output, read_journal(options.output).has_value());
+    std::string message =
+        final_message(result, options.output, read_journal(options.output).has_value());
     const std::string done = gbk(u"下载完毕，请到同目录查看") + "\r\n";
     if (message.starts_with(done)) message.erase(0, done.size());
     const std::size_t continue_hint = message.find("\r\n" + gbk(u"打开下载窗口"));

@@ -25,7 +25,7 @@ struct DownloadCommandOptions {
     std::string end;
     std::string output;
     bool continue_run = false;
-    int ahead = 1;
+    int ahead = 4;  // pages fetched at once along the chain
     bool utf8_file = false;
     Encoding print_encoding = Encoding::utf8;
     bool quiet = false;

@@ -5,13 +5,13 @@
 //                  [--encoding gbk|utf-8] [--quiet]
 
 #include <CLI/CLI.hpp>
-
 #include <cstdio>
 #include <string>
 
 #include "cli/commands.h"
 #include "cli/exit_status.h"
 #include "cli/interrupt.h"
+#include "download/fetch_ahead.h"
 #include "download/range_download.h"
 
 #ifndef NOVEL_VERSION
@@ -94,13 +94,17 @@ int main(int argc, char** argv) {
         ->check(kChapterNumber);
     download_command->add_option("END", download.end, "the last chapter's number")
         ->check(kChapterNumber);
-    download_command->add_option("-o,--output", download.output, "the file (default: 文本.txt here)");
+    download_command->add_option("-o,--output", download.output,
+                                 "the file (default: 文本.txt here)");
     download_command->add_flag("--continue", download.continue_run,
                                "go on with the unfinished download of --output");
-    download_command->add_option("--ahead", download.ahead, "pages fetched ahead at once, 1 to 8")
-        ->check(CLI::Range(1, 8));
-    download_command->add_option("--encoding", file_encoding,
-                                 "the file's encoding: gbk (as the windows write it) or utf-8")
+    download_command
+        ->add_option("--ahead", download.ahead,
+                     "pages fetched at once along the chain, 1 (one by one) to 8; default 4")
+        ->check(CLI::Range(1, novel::kMostFetchAhead));
+    download_command
+        ->add_option("--encoding", file_encoding,
+                     "the file's encoding: gbk (as the windows write it) or utf-8")
         ->check(CLI::IsMember({"gbk", "utf-8"}, CLI::ignore_case));
     download_command->add_flag("-q,--quiet", download.quiet, "print no progress");
     download_command->footer(kExitStatuses);

@@ -27,6 +27,10 @@ public:
     // is requested (error: stopped).
     [[nodiscard]] virtual PageAnswer fetch(const std::string& link, std::stop_token stop) = 0;
 
+    // A run begins (or goes on): it ends at end_link, and it has room for
+    // page_budget more pages.
+    virtual void run_starts(const std::string& /*end_link*/, std::uint64_t /*page_budget*/) {}
+
     // The chain reached link, whose page leads to next.
     virtual void chain_moved(const std::string& /*link*/, const std::string& /*next*/) {}
 

@@ -166,6 +166,9 @@ RangeResult Run::walk(RunStart start) {
     progress_.pages = start.pages;
     progress_.file_bytes = start.file_length;
     if (!start.fresh) journal_.emplace(path, start.links_length);
+    source_.run_starts(end_link, options_.page_limit > progress_.pages
+                                     ? options_.page_limit - progress_.pages
+                                     : 0);
 
     std::string piece;
     while (true) {

@@ -79,11 +79,40 @@ std::string collect_cookies(std::string_view returned_headers) {
 
 }  // namespace
 
+void set_up_request(HttpRequestObject& object, std::string_view url,
+                    const HttpRequestOptions& options, std::string& headers) {
+    const int method = options.method < 0 || options.method > 7 ? 0 : options.method;
+    if (options.timeout != -1) {
+        const int t = timeout_milliseconds(options.timeout);
+        object.set_timeouts(t, t, t, t);
+    }
+
+    if (!options.proxy.empty()) {
+        object.set_proxy(kProxySettingNamed, options.proxy);
+        if (!options.proxy_user.empty() &&
+            options.proxy_auth_mode.value_or(kBasicProxyAuth) == kBasicProxyAuth) {
+            const std::string credentials =
+                std::string(options.proxy_user) + ":" + std::string(options.proxy_password);
+            object.set_request_header("Proxy-Authorization", "Basic " + base64_encode(credentials));
+        }
+    }
+
+    object.open(kMethods.at(static_cast<std::size_t>(method)), url);
+
+    if (options.no_redirect) object.set_option(kOptionEnableRedirects, 0);
+    object.set_option(kOptionSslErrorIgnoreFlags, kSslErrorsIgnored);
+
+    complete_headers(headers, url, method);
+
+    if (options.cookies != nullptr && !options.cookies->empty()) {
+        object.set_request_header("Cookie", *options.cookies);
+    }
+    set_header_lines(object, headers);
+}
+
 ByteData http_request(std::string_view url, const HttpRequestOptions& options) {
     try {
         const bool auto_merge_cookies = options.auto_merge_cookies.value_or(true);
-
-        const int method = options.method < 0 || options.method > 7 ? 0 : options.method;
 
         std::optional<HttpRequestObject> own_object;
         HttpRequestObject* object = options.request_object;
@@ -95,35 +124,9 @@ ByteData http_request(std::string_view url, const HttpRequestOptions& options) {
         }
         object->set_stop_token(options.stop);
 
-        if (options.timeout != -1) {
-            const int t = timeout_milliseconds(options.timeout);
-            object->set_timeouts(t, t, t, t);
-        }
-
-        if (!options.proxy.empty()) {
-            object->set_proxy(kProxySettingNamed, options.proxy);
-            if (!options.proxy_user.empty() &&
-                options.proxy_auth_mode.value_or(kBasicProxyAuth) == kBasicProxyAuth) {
-                const std::string credentials =
-                    std::string(options.proxy_user) + ":" + std::string(options.proxy_password);
-                object->set_request_header("Proxy-Authorization",
-                                           "Basic " + base64_encode(credentials));
-            }
-        }
-
-        object->open(kMethods.at(static_cast<std::size_t>(method)), url);
-
-        if (options.no_redirect) object->set_option(kOptionEnableRedirects, 0);
-        object->set_option(kOptionSslErrorIgnoreFlags, kSslErrorsIgnored);
-
         std::string local_headers;
         std::string& headers = options.headers != nullptr ? *options.headers : local_headers;
-        complete_headers(headers, url, method);
-
-        if (options.cookies != nullptr && !options.cookies->empty()) {
-            object->set_request_header("Cookie", *options.cookies);
-        }
-        set_header_lines(*object, headers);
+        set_up_request(*object, url, options, headers);
 
         object->send(!options.post_bytes.empty() ? options.post_bytes : options.post_text);
 

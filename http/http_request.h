@@ -41,4 +41,10 @@ struct HttpRequestOptions {
 // throws. A failed exchange gives an empty body, empty headers and status 0.
 [[nodiscard]] ByteData http_request(std::string_view url, const HttpRequestOptions& options = {});
 
+// The part of http_request before the exchange: time-outs, proxy, open, the
+// options and the completed headers (written to headers) set on object, so
+// that an exchange run elsewhere goes out exactly as http_request's would.
+void set_up_request(HttpRequestObject& object, std::string_view url,
+                    const HttpRequestOptions& options, std::string& headers);
+
 }  // namespace novel

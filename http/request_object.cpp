@@ -412,6 +412,38 @@ void HttpRequestObject::send(std::string_view body) {
     state.headers.clear();  // each exchange starts with its own headers
 }
 
+bool HttpRequestObject::start_send(curl::TransferLoop& loop) {
+    if (!state_) return false;
+    State& state = *state_;
+    state.clear_response();
+    state.error = TransportError::other;
+    bool started = false;
+    if (state.easy && state.opened) {
+        try {
+            started = state.prepare({}) && loop.add(state.easy.get());
+        } catch (...) {
+            started = false;
+        }
+    }
+    if (!started) {
+        state.clear_response();
+        state.headers.clear();
+    }
+    return started;
+}
+
+void HttpRequestObject::finish_send(curl::TransferLoop& loop, int result) {
+    if (!state_) return;
+    State& state = *state_;
+    loop.remove(state.easy.get());
+    if (!state.finish(static_cast<CURLcode>(result))) state.clear_response();
+    state.headers.clear();
+}
+
+const void* HttpRequestObject::transfer_handle() const {
+    return state_ ? state_->easy.get() : nullptr;
+}
+
 void HttpRequestObject::set_stop_token(std::stop_token stop) {
     if (state_) state_->stop = std::move(stop);
 }

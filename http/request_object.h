@@ -22,6 +22,10 @@
 
 namespace novel {
 
+namespace curl {
+class TransferLoop;
+}
+
 using ByteData = std::string;
 
 // Indices of the two options the object knows.
@@ -100,6 +104,14 @@ public:
     [[nodiscard]] int timeout_settings_count() const;
     [[nodiscard]] std::optional<int> option(int index) const;
     [[nodiscard]] std::string proxy_server() const;
+
+    // For several exchanges at once on one loop (ConcurrentRequests): the
+    // exchange starts on loop instead of running to its end; the loop says
+    // when its transfer (transfer_handle) has ended and with what result,
+    // which finish_send takes. Then the response reads as after send.
+    [[nodiscard]] bool start_send(curl::TransferLoop& loop);
+    void finish_send(curl::TransferLoop& loop, int result);
+    [[nodiscard]] const void* transfer_handle() const;
 
     // For measurements only: a new connection (and TLS handshake) per send.
     void set_fresh_connection_per_request(bool fresh);

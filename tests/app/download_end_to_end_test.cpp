@@ -7,6 +7,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -143,10 +144,14 @@ TEST_F(EndToEndDownload, ARangeChosenInTheWindowsEndsUpInTheFileBesideTheProgram
     ASSERT_TRUE(dismiss_message_box()) << "开始下载，请耐心等待";
     ASSERT_TRUE(dismiss_message_box()) << "the final box";
 
-    // Chapter 2 of book 123 continues on a second page.
+    // Chapter 2 of book 123 continues on a second page. Pages guessed ahead
+    // were asked for too, but only the chain's are in the file.
     const std::vector<std::string> pages = {"/123/1.html", "/123/2.html", "/123/2_2.html",
                                             "/123/3.html"};
-    EXPECT_EQ(server_->requested_targets(), pages);
+    const std::vector<std::string> requested = server_->requested_targets();
+    for (const std::string& page : pages) {
+        EXPECT_NE(std::find(requested.begin(), requested.end(), page), requested.end()) << page;
+    }
     std::string expected;
     for (const std::string& path : pages) {
         for (const novel::fixture::FixturePage& page : novel::fixture::fixture_pages()) {

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
@@ -102,6 +103,8 @@ protected:
         if (HasFatalFailure()) return;
         download_ = open_download();
         ASSERT_NE(download_, nullptr);
+        // One page at a time, so that the site sees exactly the chain's requests.
+        download_->fetch_ahead_box->setValue(1);
         recorded.messages.clear();
         const ProgramDirectory directory = program_directory();
         ASSERT_TRUE(directory.ok) << directory.reason;

@@ -91,6 +91,8 @@ TEST_F(Settings, ValuesOutOfRangeAreClampedOrIgnored) {
     EXPECT_EQ(text_size_in("500"), 48);
     EXPECT_EQ(text_size_in("3"), 10);
     EXPECT_EQ(text_size_in("99999999999999999999999"), 16);  // not a number we can hold
+    write_file("[download]\nfetch_ahead=64\n");
+    EXPECT_EQ(ReaderSettings(file).fetch_ahead(), 8);
 
     const auto reader_place_in = [&](const QByteArray& fields) {
         write_file("[reader_window]\n" + fields);

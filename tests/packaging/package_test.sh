@@ -139,7 +139,7 @@ if [[ -n $site_server ]]; then
     "$site_server" "$work/site.log" 443 >"$work/site.out" 2>&1 &
     site_pid=$!
     for _ in $(seq 100); do grep -qs '^listening' "$work/site.out" && break; sleep 0.1; done
-    (cd "$work/home" && "$root/usr/bin/novel" download --quiet 123 1 2) ||
+    (cd "$work/home" && "$root/usr/bin/novel" download --quiet --ahead 1 123 1 2) ||
         fail "the unpacked novel download failed"
     pages=$(grep -c . "$work/site.log" || true)
     [[ $pages -eq 2 ]] || fail "novel asked for $pages pages instead of chapters 1 and 2"

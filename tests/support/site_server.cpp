@@ -86,6 +86,8 @@ FixtureSiteServer::FixtureSiteServer(SitePages pages, SiteServerOptions options)
     Impl& impl = *impl_;
     if (!impl.server.is_valid()) return;
     if (!impl.options.keep_alive) impl.server.set_keep_alive_max_count(1);
+    // An answer goes out at once, not held back for the client's delayed ACK.
+    impl.server.set_tcp_nodelay(true);
     impl.server.set_pre_routing_handler(
         [&impl](const httplib::Request& request, httplib::Response&) {
             {
