@@ -6,7 +6,6 @@
 namespace novel {
 namespace {
 
-constexpr int kMaxNesting = 200;
 constexpr std::uint32_t kMaxRepeat = 65535;
 constexpr std::u16string_view kPcreOnlyEscapes = u"ACEGHKNPQRVXZghkopz";
 
@@ -95,7 +94,7 @@ private:
     bool has(std::size_t ahead) const { return pos_ + ahead < in_.size(); }
 
     bool disjunction(int depth) {
-        if (depth > kMaxNesting) return false;
+        if (depth > kMaxPatternNesting) return false;
         for (;;) {
             while (!at_end() && peek() != u'|' && peek() != u')') {
                 if (!term(depth)) return false;

@@ -119,6 +119,14 @@ TEST(RegexEnginePcre2Faults, AGroupRepeatedZeroTimesNeedsNoCharacters) {
     EXPECT_EQ(matches->value(0, 2), u"x");
 }
 
+TEST(RegexEnginePcre2Faults, TheWorkaroundsKeepTheDeepestPatternsValid) {
+    // Every group of the deepest pattern accepted, each repeated zero times.
+    const std::u16string groups = std::u16string(kMaxPatternNesting, u'(') + u"\\1";
+    std::u16string zero_times = groups;
+    for (int i = 0; i < kMaxPatternNesting; ++i) zero_times += u"){0}";
+    EXPECT_EQ(indices(zero_times + u"x", u"ax"), (std::vector<std::uint32_t>{1}));
+}
+
 TEST(RegexEngineSyntax, ClassesAndBraces) {
     EXPECT_EQ(values(u"[]", u"abc"), Values{});
     EXPECT_EQ(values(u"[^]", u"\n"), (Values{u"\n"}));
