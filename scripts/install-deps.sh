@@ -9,6 +9,7 @@ packages=(
   libx11-dev libxcb1-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick fonts-noto-cjk
   openssl curl iproute2 util-linux procps
+  clang libclang-rt-dev
 )
 
 missing=()
