@@ -12,7 +12,8 @@ struct Chapter {
     // CR LF, the title, CR LF, then the body without the site's markup debris.
     std::string text;
     // SITE_ORIGIN followed by the address of the page's 24th link; the origin
-    // alone when the page has no such link.
+    // alone when the page has no such link, or when the two together would
+    // not name the site's own host (or not parse as an address at all).
     std::string next_link;
 };
 

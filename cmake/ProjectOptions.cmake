@@ -16,6 +16,13 @@ if(NOVEL_SANITIZE)
     -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   target_link_options(project_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(NOVEL_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "NOVEL_FUZZ needs clang: -DCMAKE_CXX_COMPILER=clang++")
+  endif()
+  # Coverage hooks in every library of ours; only the fuzz targets link the fuzzer itself.
+  target_compile_options(project_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()
 
 # One library target per layer: novel_add_layer(name SOURCES ... DEPENDS ...)
 function(novel_add_layer name)

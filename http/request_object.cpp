@@ -147,6 +147,7 @@ struct HttpRequestObject::State {
     bool stalled = false;
     bool connected = false;
     curl_off_t bytes_moved = 0;
+    curl_off_t header_bytes = 0;  // the library counts body bytes only
     curl_off_t upload_size = 0;
     Clock::time_point last_progress;
 
@@ -195,6 +196,7 @@ std::size_t HttpRequestObject::State::on_header(char* data, std::size_t size, st
                                                 void* self) {
     auto& state = *static_cast<State*>(self);
     const std::size_t n = size * count;
+    state.header_bytes += static_cast<curl_off_t>(n);
     std::string_view line(data, n);
     if (line.starts_with("HTTP/")) {
         // A new response begins (after a redirect or an interim 1xx): only the last one counts.
@@ -207,6 +209,8 @@ std::size_t HttpRequestObject::State::on_header(char* data, std::size_t size, st
         state.headers_complete = true;
         return n;
     }
+    if (line.size() + 2 > kMaxResponseHeaders - state.response_headers.size())
+        return 0;  // ends the exchange, as an oversized body does
     try {
         state.response_headers.append(line);
         state.response_headers += "\r\n";
@@ -221,8 +225,10 @@ int HttpRequestObject::State::on_progress(void* self, curl_off_t, curl_off_t dow
     auto& state = *static_cast<State*>(self);
     if (!state.connected) return 0;  // the connection phase has its own limit
     const Clock::time_point now = Clock::now();
-    if (downloaded + uploaded != state.bytes_moved) {
-        state.bytes_moved = downloaded + uploaded;
+    // Header lines count as they arrive: a slow head is no stall either.
+    const curl_off_t moved = downloaded + uploaded + state.header_bytes;
+    if (moved != state.bytes_moved) {
+        state.bytes_moved = moved;
         state.last_progress = now;
         return 0;
     }
@@ -286,6 +292,7 @@ bool HttpRequestObject::State::prepare(std::string_view request_body) {
     stalled = false;
     connected = false;
     bytes_moved = 0;
+    header_bytes = 0;
     upload_size = static_cast<curl_off_t>(request_body.size());
     curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &State::on_progress);

@@ -43,6 +43,9 @@ inline constexpr int kProxySettingDirect = 1;
 inline constexpr int kProxySettingNamed = 2;
 
 inline constexpr std::size_t kMaxResponseBody = std::size_t{256} << 20U;
+// The header lines of one response kept, CR LF included; more ends the
+// exchange. Our own bound, whatever the transfer library was built with.
+inline constexpr std::size_t kMaxResponseHeaders = std::size_t{256} << 10U;
 
 // Why an exchange brought no response.
 enum class TransportError {
@@ -76,7 +79,8 @@ public:
     [[nodiscard]] bool valid() const;
 
     // Resolve plus connect bound the connection phase; send and receive are
-    // stall limits: that long without a byte moving ends the exchange.
+    // stall limits: that long without a byte moving ends the exchange (a
+    // header line's bytes count once the line is whole).
     // Zero or less lifts the limit (the connection phase then keeps the
     // transfer library's own).
     void set_timeouts(int resolve_ms, int connect_ms, int send_ms, int receive_ms);

@@ -6,7 +6,6 @@
 namespace novel {
 namespace {
 
-constexpr int kMaxNesting = 200;
 constexpr std::uint32_t kMaxRepeat = 65535;
 constexpr std::u16string_view kPcreOnlyEscapes = u"ACEGHKNPQRVXZghkopz";
 
@@ -95,7 +94,7 @@ private:
     bool has(std::size_t ahead) const { return pos_ + ahead < in_.size(); }
 
     bool disjunction(int depth) {
-        if (depth > kMaxNesting) return false;
+        if (depth > kMaxPatternNesting) return false;
         for (;;) {
             while (!at_end() && peek() != u'|' && peek() != u')') {
                 if (!term(depth)) return false;
@@ -107,6 +106,8 @@ private:
     }
 
     bool term(int depth) {
+        const std::size_t atom_start = out_.size();
+        bool back_reference = false;
         const char16_t c = peek();
         switch (c) {
             case u'^':
@@ -137,7 +138,7 @@ private:
                     pos_ += 2;
                     return true;
                 }
-                if (!atom_escape()) return false;
+                if (!atom_escape(&back_reference)) return false;
                 break;
             case u'{': {
                 std::size_t end;
@@ -152,23 +153,38 @@ private:
                 literal(c);  // "]" and "}" stand for themselves
                 break;
         }
-        return quantifier();
+        return quantifier(atom_start, back_reference);
     }
 
-    bool quantifier() {
+    // The repeat after the atom whose output begins at atom_start.
+    bool quantifier(std::size_t atom_start, bool back_reference) {
         const char16_t c = peek();
+        std::u16string repeat;
         if (c == u'*' || c == u'+' || c == u'?') {
-            out_.push_back(c);
+            repeat.push_back(c);
             ++pos_;
         } else if (c == u'{') {
             std::size_t end;
-            std::u16string repeat;
             if (!braced_quantifier(&end, &repeat)) return true;  // a literal "{" follows
             if (repeat.empty()) return false;                    // out of order or too large
-            out_.append(repeat);
             pos_ = end;
         } else {
             return true;
+        }
+        if (repeat == u"{0,0}") {
+            // PCRE2 10.42 derives required characters from a group repeated zero
+            // times when one of its branches begins with a lookahead. An optional
+            // group that can never match is the same empty match, numbers kept.
+            out_.insert(atom_start, u"(?:(?!)");
+            out_.append(u")?");
+        } else {
+            // PCRE2 10.42's JIT fails a repeated back-reference to a group that
+            // took no part; as a group of its own it matches empty, as it should.
+            if (back_reference) {
+                out_.insert(atom_start, u"(?:");
+                out_.push_back(u')');
+            }
+            out_.append(repeat);
         }
         if (peek() == u'?') {
             out_.push_back(u'?');
@@ -233,7 +249,8 @@ private:
         return true;
     }
 
-    bool atom_escape() {
+    // *back_reference is set when the escape is one.
+    bool atom_escape(bool* back_reference) {
         ++pos_;  // the backslash
         if (at_end()) return false;
         const char16_t c = peek();
@@ -249,6 +266,7 @@ private:
                 append_number(&out_, number);
                 out_.push_back(u'}');
                 pos_ = i;
+                *back_reference = true;
                 return true;
             }
         }

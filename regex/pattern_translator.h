@@ -3,11 +3,19 @@
 // was built around into an equivalent PCRE2 pattern, so that PCRE2 never sees
 // its own extensions and the script rules hold where the two differ.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace novel {
+
+// Groups nest at most this deep in an accepted pattern.
+inline constexpr int kMaxPatternNesting = 200;
+// Parentheses nest at most this deep in a translation: each group may gain
+// one around it, and the innermost term one more (a back-reference or a
+// multiline anchor spelt as a lookaround). PCRE2's own limit must allow it.
+inline constexpr std::uint32_t kMaxTranslatedNesting = 2 * kMaxPatternNesting + 1;
 
 struct TranslatedPattern {
     std::u16string pcre2_pattern;

@@ -11,6 +11,11 @@ namespace {
 struct CodeDeleter {
     void operator()(pcre2_code_16* code) const { pcre2_code_free_16(code); }
 };
+struct CompileContextDeleter {
+    void operator()(pcre2_compile_context_16* context) const {
+        pcre2_compile_context_free_16(context);
+    }
+};
 struct MatchDataDeleter {
     void operator()(pcre2_match_data_16* data) const { pcre2_match_data_free_16(data); }
 };
@@ -21,6 +26,7 @@ struct JitStackDeleter {
     void operator()(pcre2_jit_stack_16* stack) const { pcre2_jit_stack_free_16(stack); }
 };
 using CodePtr = std::unique_ptr<pcre2_code_16, CodeDeleter>;
+using CompileContextPtr = std::unique_ptr<pcre2_compile_context_16, CompileContextDeleter>;
 using MatchDataPtr = std::unique_ptr<pcre2_match_data_16, MatchDataDeleter>;
 using MatchContextPtr = std::unique_ptr<pcre2_match_context_16, MatchContextDeleter>;
 using JitStackPtr = std::unique_ptr<pcre2_jit_stack_16, JitStackDeleter>;
@@ -61,11 +67,15 @@ RegexEngine::RegexEngine(std::u16string pattern, const EngineOptions& options)
     const std::optional<TranslatedPattern> translated =
         translate_pattern(pattern_, options_.multiline);
     if (!translated) return;
+    // The translation nests deeper than the pattern it came from.
+    const CompileContextPtr context(pcre2_compile_context_create_16(nullptr));
+    if (!context) return;
+    pcre2_set_parens_nest_limit_16(context.get(), kMaxTranslatedNesting);
     int error = 0;
     PCRE2_SIZE error_offset = 0;
     CodePtr code(pcre2_compile_16(code_units(translated->pcre2_pattern),
                                   translated->pcre2_pattern.size(), compile_options(options_),
-                                  &error, &error_offset, nullptr));
+                                  &error, &error_offset, context.get()));
     if (!code) return;
     auto compiled = std::make_unique<Compiled>();
     // Without JIT support pcre2_match interprets the pattern; nothing else changes.

@@ -1,8 +1,8 @@
 #include "regex/regex_object.h"
 
-#include "text/text_operations.h"
 #include "platform/gbk.h"
 #include "regex/regex_engine.h"
+#include "text/text_operations.h"
 
 namespace novel {
 namespace {

@@ -11,6 +11,7 @@ packages=(
   libcli11-dev
   openssl curl iproute2 util-linux procps
   dpkg-dev lintian desktop-file-utils appstream librsvg2-bin
+  clang libclang-rt-dev
 )
 
 missing=()

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, then builds and runs every test: the normal build, the
-# core alone without the windows, and the whole suite under the sanitizers.
+# core alone without the windows, and the whole suite under the sanitizers;
+# then fuzzes each fuzz target for a short while, built with clang under the
+# sanitizers, and prints the fuzzing figures.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -18,3 +20,9 @@ run_suite build-core -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNOVEL_BUILD_GUI=OFF \
   -DNOVEL_BUILD_BENCHMARKS=OFF
 run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DNOVEL_SANITIZE=ON \
   -DNOVEL_BUILD_BENCHMARKS=OFF
+
+echo "=== build-fuzz"
+bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+  -DNOVEL_FUZZ=ON -DNOVEL_SANITIZE=ON -DNOVEL_BUILD_GUI=OFF -DNOVEL_BUILD_BENCHMARKS=OFF \
+  -DNOVEL_BUILD_TESTS=OFF
+bash scripts/fuzz.sh build-fuzz 20

@@ -33,8 +33,8 @@ public:
         while (position > known_ && bytes_[position - 1] >= 0x40) --position;
         // Branch-free step: this loop runs over long runs of Chinese text.
         while (position < offset && position + 1 < size_) {
-            position += 1 + static_cast<std::size_t>(is_lead_byte(bytes_[position]) &
-                                                     is_trail_byte(bytes_[position + 1]));
+            position += 1 + (static_cast<std::size_t>(is_lead_byte(bytes_[position])) &
+                             static_cast<std::size_t>(is_trail_byte(bytes_[position + 1])));
         }
         if (position < offset) position = offset;  // a last byte stands alone
         known_ = position;

@@ -224,7 +224,14 @@ INSTANTIATE_TEST_SUITE_P(
                  "https://www.qubige.com/after_stray.html"},
         LinkCase{"LinkBehindANulByteIsCounted",
                  std::string("\0", 1) + links(30, "/behind_nul.html"),
-                 "https://www.qubige.com/behind_nul.html"}),
+                 "https://www.qubige.com/behind_nul.html"},
+        // Appended to the origin, these would name another host: no next link.
+        LinkCase{"UserInfoLeadingElsewhereGivesTheOriginAlone", links(30, "@127.0.0.1:8080/x"),
+                 "https://www.qubige.com"},
+        LinkCase{"LongerHostNameGivesTheOriginAlone", links(30, ".other.example/x"),
+                 "https://www.qubige.com"},
+        LinkCase{"UnreadableAddressGivesTheOriginAlone", links(30, ":99999/x"),
+                 "https://www.qubige.com"}),
     [](const testing::TestParamInfo<LinkCase>& case_info) { return case_info.param.name; });
 
 TEST(FixtureSite, EveryPageGivesItsExpectedTextAndNextLink) {

@@ -201,6 +201,28 @@ TEST(RequestObjectSafety, ABodyWithoutALengthIsCappedAsItArrives) {
     expect_failed(get(object, server.url("/big")));
 }
 
+TEST(RequestObjectSafety, OversizedResponseHeadersEndTheExchange) {
+    // Header lines of 1000 bytes, in all a little under or over the limit.
+    const auto padding = [](std::size_t total) {
+        std::vector<std::pair<std::string, std::string>> lines;
+        for (std::size_t kept = 0; kept + 1000 <= total; kept += 1000) {
+            const std::string name = "X-Pad-" + std::to_string(lines.size() + 1000);
+            lines.emplace_back(name, std::string(1000 - name.size() - 4, 'h'));
+        }
+        return lines;
+    };
+    RecordingServer server;
+    server.set_script([&](const RecordedRequest& request) {
+        const std::size_t total =
+            request.target == "/over" ? kMaxResponseHeaders + 4000 : kMaxResponseHeaders - 4000;
+        return ScriptedReply{.headers = padding(total), .body = "ok"};
+    });
+    const Exchange under = get(server.url("/under"));
+    EXPECT_EQ(under.body, "ok");
+    EXPECT_GT(under.headers.size(), kMaxResponseHeaders - 5000);
+    expect_failed(get(server.url("/over")));
+}
+
 TEST(RequestObjectCertificates, SelfSignedIsRefusedUnlessAllFourKindsAreIgnored) {
     RecordingServer server(Scheme::kHttps);
     expect_failed(get(server.url("/")));
@@ -235,6 +257,24 @@ TEST(RequestObjectFailures, RefusedResetAndStalledExchangesComeBackEmpty) {
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_GE(elapsed, std::chrono::milliseconds(900));
     EXPECT_LT(elapsed, std::chrono::seconds(4));
+}
+
+TEST(RequestObjectFailures, HeaderLinesArrivingSteadilyAreNoStall) {
+    RecordingServer server;
+    server.set_script([](const RecordedRequest&) {
+        std::vector<std::pair<std::string, std::string>> lines;
+        for (int i = 1; i <= 8; ++i) lines.emplace_back("X-Line-" + std::to_string(i), "v");
+        return ScriptedReply{.headers = lines, .body = "whole", .action = Action::kTrickleHead};
+    });
+    HttpRequestObject object;
+    object.set_timeouts(1000, 1000, 1000, 1000);
+    const auto start = std::chrono::steady_clock::now();
+    const Exchange exchange = get(object, server.url("/"));
+    EXPECT_EQ(exchange.status, 200);
+    EXPECT_EQ(exchange.body, "whole");
+    EXPECT_NE(exchange.headers.find("X-Line-8: v\r\n"), std::string::npos);
+    // The head alone took longer than the limit: it limits stalls, not heads.
+    EXPECT_GT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
 }
 
 TEST(RequestObjectConnections, ObjectsShareOnePoolUnlessAskedForFreshOnes) {

@@ -93,6 +93,40 @@ TEST(RegexEngineSyntax, BackReferencesAndTheirOctalFallback) {
     EXPECT_EQ(values(u"(a)\\1", u"aA", {.ignore_case = true}), (Values{u"aA"}));
 }
 
+// PCRE2 10.42 gets these wrong; the translator spells them so that it does not.
+TEST(RegexEnginePcre2Faults, ARepeatedBackReferenceToAnUnsetGroupMatchesEmpty) {
+    for (std::u16string_view pattern : {u"(a)|b\\1+"sv, u"(a)|b\\1{2}"sv, u"(a)|b\\1{2,}"sv,
+                                        u"(a)|b\\1{1,3}"sv, u"(a)|b\\1+?"sv}) {
+        EXPECT_EQ(values(pattern, u"b"), (Values{u"b"}))
+            << std::string(pattern.begin(), pattern.end());
+        EXPECT_EQ(indices(pattern, u"b"), (std::vector<std::uint32_t>{0}));
+    }
+    // A group that did take part still repeats its text.
+    EXPECT_EQ(values(u"(a)\\1{2}", u"aaaa"), (Values{u"aaa"}));
+    EXPECT_EQ(values(u"(a)\\1+?", u"aaa"), (Values{u"aa"}));
+}
+
+TEST(RegexEnginePcre2Faults, AGroupRepeatedZeroTimesNeedsNoCharacters) {
+    EXPECT_EQ(indices(u"(?:b|(?=c)b){0}x", u"x"), (std::vector<std::uint32_t>{0}));
+    EXPECT_EQ(indices(u"(?:b|(?=c)b){0,0}x", u"ax", {}), (std::vector<std::uint32_t>{1}));
+    // The group keeps its number, and takes no part.
+    const RegexEngine engine{u"(a|(?=c)b){0}(x)\\1", kGlobal};
+    const std::optional<MatchCollection> matches = engine.execute(u"x");
+    ASSERT_TRUE(matches);
+    ASSERT_EQ(matches->size(), 1u);
+    EXPECT_EQ(matches->group_count(), 2u);
+    EXPECT_FALSE(matches->span(0, 1).is_set());
+    EXPECT_EQ(matches->value(0, 2), u"x");
+}
+
+TEST(RegexEnginePcre2Faults, TheWorkaroundsKeepTheDeepestPatternsValid) {
+    // Every group of the deepest pattern accepted, each repeated zero times.
+    const std::u16string groups = std::u16string(kMaxPatternNesting, u'(') + u"\\1";
+    std::u16string zero_times = groups;
+    for (int i = 0; i < kMaxPatternNesting; ++i) zero_times += u"){0}";
+    EXPECT_EQ(indices(zero_times + u"x", u"ax"), (std::vector<std::uint32_t>{1}));
+}
+
 TEST(RegexEngineSyntax, ClassesAndBraces) {
     EXPECT_EQ(values(u"[]", u"abc"), Values{});
     EXPECT_EQ(values(u"[^]", u"\n"), (Values{u"\n"}));

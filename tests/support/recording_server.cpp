@@ -349,6 +349,20 @@ private:
                 stream.hang_up();
                 return;
             }
+            case ScriptedReply::Action::kTrickleHead: {
+                const std::string head = raw_head(reply, true);
+                std::size_t line_end = head.find("\r\n") + 2;
+                stream.write_all(std::string_view(head).substr(0, line_end));  // the status line
+                for (std::size_t i = 0; i < reply.headers.size() && !stopping_; ++i) {
+                    std::this_thread::sleep_for(250ms);
+                    const std::size_t start = line_end;
+                    line_end = head.find("\r\n", start) + 2;
+                    stream.write_all(std::string_view(head).substr(start, line_end - start));
+                }
+                stream.write_all(head.substr(line_end) + reply.body);
+                stream.hang_up();
+                return;
+            }
             case ScriptedReply::Action::kCloseDelimited:
                 stream.write_all(raw_head(reply, false) + reply.body);
                 stream.hang_up();

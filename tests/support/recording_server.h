@@ -29,6 +29,7 @@ struct ScriptedReply {
         kNeverAnswer,     // hold the connection without a byte until the server stops
         kResetMidBody,    // send the head and half the body, then reset the connection
         kTrickle,         // send the body in eight pieces, 250 ms apart, then hang up
+        kTrickleHead,     // send the header lines 250 ms apart, then the body, then hang up
         kCloseDelimited,  // send the body without a length and mark its end by hanging up
         kTunnel,          // answer a CONNECT and relay bytes to its 127.0.0.1 target
     };
