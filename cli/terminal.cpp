@@ -102,11 +102,13 @@ void ProgressDisplay::show(const DownloadProgress& progress) {
         write_err(encoded(line, encoding_) + "\n");
         return;
     }
-    char figures[96];
-    std::snprintf(figures, sizeof figures, " · %s · %.1f", size_text(progress.file_bytes).c_str(),
+    char rate[32];
+    std::snprintf(rate, sizeof rate, "%.1f",
                   seconds > 0 ? static_cast<double>(progress.pages) / seconds : 0.0);
-    std::string line = gbk(u"已写入 ") + std::to_string(progress.pages) + gbk(u" 页") + figures +
-                       gbk(u" 页/秒 · ") + std::to_string(static_cast<long long>(seconds)) + "s · ";
+    const std::string dot = gbk(u" · ");
+    std::string line = gbk(u"已写入 ") + std::to_string(progress.pages) + gbk(u" 页") + dot +
+                       size_text(progress.file_bytes) + dot + rate + gbk(u" 页/秒") + dot +
+                       std::to_string(static_cast<long long>(seconds)) + "s" + dot;
     if (progress.waiting) {
         line += gbk(u"第") + std::to_string(progress.waiting->retry) + gbk(u"次重试，") +
                 std::to_string((progress.waiting->left.count() + 500) / 1000) + gbk(u"秒后开始：") +

@@ -1,10 +1,10 @@
 // Serves the fixture site on 127.0.0.1 until SIGTERM or SIGINT, appending
 // each request target to a log file, for tests that run the real program
 // as a process of its own:
-//   serve_fixture_site LOG_FILE [PORT]        (PORT defaults to 443)
-// Prints "listening <port>" once it accepts connections. A request whose
-// query is "slow" is answered after three seconds, for tests of a window
-// that must stay responsive meanwhile.
+//   serve_fixture_site LOG_FILE [PORT [DELAY_MS]]   (PORT defaults to 443)
+// Prints "listening <port>" once it accepts connections. Every answer waits
+// DELAY_MS (default 0), and one whose query is "slow" three seconds, for
+// trying a window or a download that must stay responsive meanwhile.
 
 #include <pthread.h>
 #include <signal.h>
@@ -20,11 +20,12 @@
 #include "tests/support/site_server.h"
 
 int main(int argc, char** argv) {
-    if (argc < 2 || argc > 3) {
-        std::cerr << "usage: serve_fixture_site LOG_FILE [PORT]\n";
+    if (argc < 2 || argc > 4) {
+        std::cerr << "usage: serve_fixture_site LOG_FILE [PORT [DELAY_MS]]\n";
         return 2;
     }
-    const int port = argc == 3 ? std::stoi(argv[2]) : 443;
+    const int port = argc >= 3 ? std::stoi(argv[2]) : 443;
+    const std::chrono::milliseconds delay(argc == 4 ? std::stoi(argv[3]) : 0);
 
     // Taken by sigwait below rather than by a handler, so stopping the server
     // happens on an ordinary thread; the server threads inherit the mask.
@@ -49,10 +50,9 @@ int main(int argc, char** argv) {
                  log << target << '\n' << std::flush;
              },
          .answer =
-             [](const std::string& target) {
-                 return novel::fixture::SiteAnswer{.delay = target.ends_with("?slow")
-                                                                ? std::chrono::milliseconds(3000)
-                                                                : std::chrono::milliseconds(0)};
+             [delay](const std::string& target) {
+                 return novel::fixture::SiteAnswer{
+                     .delay = target.ends_with("?slow") ? std::chrono::milliseconds(3000) : delay};
              }});
     if (!server.listening()) {
         std::cerr << "serve_fixture_site: cannot listen on 127.0.0.1:" << port << "\n";
