@@ -12,6 +12,7 @@
 #include "chapter/site.h"
 #include "download/journal.h"
 #include "download/journal_writer.h"
+#include "http/header_cookies.h"
 #include "platform/files.h"
 #include "platform/gbk.h"
 #include "platform/utf8.h"

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <charconv>
 
+#include "text/text_operations.h"
+
 namespace novel {
 namespace {
 
@@ -19,19 +21,6 @@ bool is_retried_status(std::int32_t status) {
         default:
             return false;
     }
-}
-
-bool equals_ignoring_case(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
 }
 
 // Days since 1970-01-01 of a proleptic Gregorian date (no time zone involved).
@@ -133,7 +122,8 @@ Milliseconds retry_wait(const RetryPolicy& policy, int retry, double jitter,
 
 std::optional<Milliseconds> parse_retry_after(std::string_view value,
                                               std::chrono::system_clock::time_point now) {
-    value = trimmed(value);
+    const std::string trimmed_value = trim_text(value);
+    value = trimmed_value;
     if (value.empty()) return std::nullopt;
     if (std::all_of(value.begin(), value.end(),
                     [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
@@ -150,20 +140,6 @@ std::optional<Milliseconds> parse_retry_after(std::string_view value,
     if (!date) return std::nullopt;
     if (*date <= now) return Milliseconds(0);
     return std::chrono::duration_cast<Milliseconds>(*date - now);
-}
-
-std::optional<std::string_view> header_in(std::string_view headers, std::string_view name) {
-    while (!headers.empty()) {
-        const std::size_t end = headers.find("\r\n");
-        const std::string_view line = headers.substr(0, end);
-        headers.remove_prefix(end == std::string_view::npos ? headers.size() : end + 2);
-        const std::size_t colon = line.find(':');
-        if (colon != std::string_view::npos &&
-            equals_ignoring_case(trimmed(line.substr(0, colon)), name)) {
-            return trimmed(line.substr(colon + 1));
-        }
-    }
-    return std::nullopt;
 }
 
 }  // namespace novel

@@ -44,9 +44,4 @@ enum class AnswerKind {
 [[nodiscard]] std::optional<Milliseconds> parse_retry_after(
     std::string_view value, std::chrono::system_clock::time_point now);
 
-// The value of the first header line of that name (any letter case) in a
-// CR LF separated block, trimmed; nullopt when there is none.
-[[nodiscard]] std::optional<std::string_view> header_in(std::string_view headers,
-                                                        std::string_view name);
-
 }  // namespace novel

@@ -80,4 +80,18 @@ std::string merge_cookies(std::string& cookies, std::string& new_cookies) {
     return cookies;
 }
 
+std::optional<std::string> header_in(std::string_view headers, std::string_view name) {
+    while (!headers.empty()) {
+        const std::size_t end = headers.find("\r\n");
+        const std::string_view line = headers.substr(0, end);
+        headers.remove_prefix(end == std::string_view::npos ? headers.size() : end + 2);
+        const std::size_t colon = line.find(':');
+        if (colon != std::string_view::npos &&
+            equals_ignoring_case(trim_text(line.substr(0, colon)), name)) {
+            return trim_text(line.substr(colon + 1));
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace novel

@@ -3,6 +3,7 @@
 // first colon; a cookie text is name=value pieces separated by ";" and
 // joined by "; ". All comparisons are exact byte comparisons.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,11 @@ using TextList = std::vector<std::string>;
 [[nodiscard]] std::string header_name(std::string_view line);
 // The trimmed part after the first ":"; empty when the line has none.
 [[nodiscard]] std::string header_value(std::string_view line);
+
+// The value of the first line of that name (any letter case) in a block of
+// response header lines separated by CR LF, blanks trimmed; nullopt when
+// there is none.
+[[nodiscard]] std::optional<std::string> header_in(std::string_view headers, std::string_view name);
 
 // The trimmed part before the first "="; the whole trimmed piece without one.
 [[nodiscard]] std::string cookie_name(std::string_view piece);

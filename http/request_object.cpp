@@ -10,6 +10,7 @@
 
 #include "http/curl_handles.h"
 #include "http/transfer_loop.h"
+#include "text/text_operations.h"
 
 namespace novel {
 namespace {
@@ -65,13 +66,6 @@ bool is_token(std::string_view text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
         return c > ' ' && c < 0x7F && c != ':' && c != '(' && c != ')' && c != ',' && c != ';' &&
                c != '"' && c != '/' && c != '[' && c != ']';
-    });
-}
-
-bool equals_ignoring_case(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c; };
-        return fold(x) == fold(y);
     });
 }
 

@@ -267,6 +267,11 @@ namespace {
 bool is_space(char c) { return c == ' ' || c == '\t'; }
 }  // namespace
 
+bool equals_ignoring_case(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return fold_ascii(x) == fold_ascii(y); });
+}
+
 std::string trim_text(std::string_view text) {
     const auto first = std::find_if_not(text.begin(), text.end(), is_space);
     const auto last = std::find_if_not(text.rbegin(), text.rend(), is_space).base();

@@ -56,6 +56,9 @@ bool replace_text_into(std::string_view text, std::string_view find, std::string
 [[nodiscard]] std::vector<std::string> split_text(std::string_view text,
                                                   std::string_view separator);
 
+// Equal when ASCII letters are folded, as header names and month names compare.
+[[nodiscard]] bool equals_ignoring_case(std::string_view a, std::string_view b);
+
 // Spaces here are ASCII space and tab.
 [[nodiscard]] std::string trim_text(std::string_view text);
 [[nodiscard]] std::string remove_spaces(std::string_view text);

@@ -30,6 +30,7 @@
 #include "tests/app/window_test_support.h"
 #include "tests/support/fixture_site.h"
 #include "tests/support/site_server.h"
+#include "tests/support/temp_folder.h"
 
 using namespace novel;
 using namespace novel::testing;
@@ -42,11 +43,6 @@ namespace {
 
 const QString kStart = utf8("开始下载，请耐心等待");
 const QString kDone = utf8("下载完毕，请到同目录查看");
-
-std::string contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 std::string site(std::string_view path) { return std::string(SITE_ORIGIN) + std::string(path); }
 
@@ -138,16 +134,16 @@ protected:
     // request first notes what the output file holds at that moment.
     void serve(const fixture::SitePages& pages, std::chrono::milliseconds delay = {}) {
         server_ = std::make_unique<fixture::FixtureSiteServer>(
-            pages, fixture::SiteServerOptions{.port = 443,
-                                              .on_request =
-                                                  [this](const std::string&) {
-                                                      const std::lock_guard lock(mutex_);
-                                                      file_at_request_.push_back(contents(output_));
-                                                  },
-                                              .answer =
-                                                  [delay](const std::string&) {
-                                                      return fixture::SiteAnswer{.delay = delay};
-                                                  }});
+            pages,
+            fixture::SiteServerOptions{
+                .port = 443,
+                .on_request =
+                    [this](const std::string&) {
+                        const std::lock_guard lock(mutex_);
+                        file_at_request_.push_back(file_contents(output_));
+                    },
+                .answer =
+                    [delay](const std::string&) { return fixture::SiteAnswer{.delay = delay}; }});
         ASSERT_TRUE(server_->listening());
     }
     void serve_book(const fixture::BookSpec& shape, std::chrono::milliseconds delay = {}) {
@@ -176,7 +172,7 @@ TEST_F(DownloadRangeTest, FetchesFromStartToEndInOrderAndKeepsTheFileCurrent) {
 
     EXPECT_EQ(requests(), (std::vector<std::string>{"/123/1.html", "/123/2.html", "/123/3.html"}));
     const std::string expected = block(0) + block(1) + block(2);
-    EXPECT_EQ(contents(output_), expected);
+    EXPECT_EQ(file_contents(output_), expected);
     // Emptied once the first page is here; every page on disk before the next one.
     EXPECT_EQ(file_at_request_, (std::vector<std::string>{"old text of an earlier run", block(0),
                                                           block(0) + block(1)}));
@@ -189,7 +185,7 @@ TEST_F(DownloadRangeTest, StartEqualToEndFetchesOnePage) {
     set_range("123", "2", "2");
     download_range();
     EXPECT_EQ(requests(), std::vector<std::string>{"/123/2.html"});
-    EXPECT_EQ(contents(output_), block(1));
+    EXPECT_EQ(file_contents(output_), block(1));
     EXPECT_EQ(recorded.messages.back(), kDone);
 }
 
@@ -199,7 +195,7 @@ TEST_F(DownloadRangeTest, EmptyBoxesFetchTheOneAddressTheyMake) {
     download_range();
     EXPECT_EQ(requests(), std::vector<std::string>{"//.html"});
     // Not on the site: nothing is written for it.
-    EXPECT_EQ(contents(output_), ""sv);
+    EXPECT_EQ(file_contents(output_), ""sv);
     EXPECT_TRUE(
         recorded.messages.back().startsWith(kDone + utf8("\r\n第1页获取失败：HTTP 状态 404")));
 }
@@ -211,7 +207,7 @@ TEST_F(DownloadRangeTest, ASecondPageOfAChapterIsABlockOfItsOwn) {
     download_range();
     EXPECT_EQ(requests(),
               (std::vector<std::string>{"/123/1.html", "/123/1_2.html", "/123/2.html"}));
-    EXPECT_EQ(contents(output_), block(0) + block(1) + block(2));
+    EXPECT_EQ(file_contents(output_), block(0) + block(1) + block(2));
 }
 
 TEST_F(DownloadRangeTest, ARunPastTheBooksEndStopsAtTheMissingPageAndSaysSo) {
@@ -224,7 +220,7 @@ TEST_F(DownloadRangeTest, ARunPastTheBooksEndStopsAtTheMissingPageAndSaysSo) {
         // Chapter 4 is not on the site: the run stops there with the pages before.
         EXPECT_EQ(requests(),
                   (std::vector<std::string>{"/123/2.html", "/123/3.html", "/123/4.html"}));
-        EXPECT_EQ(contents(output_), block(1) + block(2));
+        EXPECT_EQ(file_contents(output_), block(1) + block(2));
         ASSERT_EQ(recorded.messages.size(), 2u);
         EXPECT_TRUE(recorded.messages[1].startsWith(
             kDone + utf8("\r\n第3页获取失败：HTTP 状态 404（https://www.qubige.com/123/4.html）")))
@@ -274,7 +270,7 @@ TEST_F(DownloadRangeTest, AReadOnlyProgramFolderSendsTheFileToTheDownloadFolder)
     ASSERT_TRUE(read_only) << "cannot make the program directory read-only";
 
     const fs::path moved = downloads / "文本.txt";
-    EXPECT_EQ(contents(moved), block(0) + block(1) + block(2));
+    EXPECT_EQ(file_contents(moved), block(0) + block(1) + block(2));
     EXPECT_FALSE(fs::exists(output_));
     EXPECT_EQ(download_->storage_note->text(), utf8("保存到 ~/Downloads（文本.txt）"));
     ASSERT_EQ(recorded.messages.size(), 2u);
@@ -286,7 +282,7 @@ TEST_F(DownloadRangeTest, BothWindowsAnswerDuringARunWhichStopsAtOnceAndContinue
     serve_book({.book = "123", .chapter_count = 8}, 300ms);
     set_range("123", "1", "8");
     QTest::mouseClick(download_->start_button, Qt::LeftButton);
-    ASSERT_TRUE(wait_until([&] { return contents(output_).size() >= block(0).size(); }));
+    ASSERT_TRUE(wait_until([&] { return file_contents(output_).size() >= block(0).size(); }));
     EXPECT_EQ(download_->start_button->text(), utf8("停止下载"));
     EXPECT_TRUE(download_->progress_label->text().startsWith(utf8("已写入 ")))
         << download_->progress_label->text().toStdString();
@@ -308,7 +304,7 @@ TEST_F(DownloadRangeTest, BothWindowsAnswerDuringARunWhichStopsAtOnceAndContinue
     EXPECT_TRUE(recorded.messages[1].contains(utf8("下载已被用户停止")));
     EXPECT_EQ(download_->start_button->text(), utf8("开始下载"));
     EXPECT_TRUE(download_->continue_button->isVisible());
-    const std::string kept = contents(output_);
+    const std::string kept = file_contents(output_);
     EXPECT_TRUE((block(0) + block(1) + block(2)).starts_with(kept));
 
     // Continued, it ends with the file an uninterrupted run writes.
@@ -317,7 +313,7 @@ TEST_F(DownloadRangeTest, BothWindowsAnswerDuringARunWhichStopsAtOnceAndContinue
     EXPECT_EQ(recorded.messages[2], kDone);
     std::string whole;
     for (std::size_t page = 0; page < book_.size(); ++page) whole += block(page);
-    EXPECT_EQ(contents(output_), whole);
+    EXPECT_EQ(file_contents(output_), whole);
     EXPECT_FALSE(download_->continue_button->isVisible());
 }
 

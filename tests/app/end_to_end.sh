@@ -29,22 +29,8 @@ fail() {
     exit 1
 }
 
-# Polls a condition for up to ten seconds.
-wait_for() {
-    local tries=100
-    until eval "$1"; do
-        tries=$((tries - 1))
-        [[ $tries -gt 0 ]] || return 1
-        sleep 0.1
-    done
-}
-
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true' EXIT
-
-"$server" "$log" 443 >"$work/server.out" 2>&1 &
-pids+=($!)
-wait_for 'grep -qs "^listening" "$work/server.out"' || fail "the fixture server did not start"
+source "$(dirname "${BASH_SOURCE[0]}")/end_to_end_lib.sh"
+start_site
 
 (cd "$work" && exec "$program") >"$work/program.out" 2>&1 &
 pids+=($!)

@@ -21,6 +21,7 @@
 #include "platform/utf8.h"
 #include "tests/support/fixture_site.h"
 #include "tests/support/site_server.h"
+#include "tests/support/temp_folder.h"
 
 extern char** environ;
 
@@ -28,11 +29,6 @@ namespace novel {
 namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-std::string contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 std::string utf8(std::string_view gbk) { return utf16_to_utf8(gbk_to_utf16(gbk)); }
 
@@ -56,18 +52,13 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(fixture::site_host_is_loopback())
             << "run through tests/support/in_site_namespace.sh";
-        std::string pattern = ::testing::TempDir() + "novel_cli_XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
     }
-    void TearDown() override {
-        server_.reset();
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { server_.reset(); }
 
     void serve(fixture::SitePages pages, std::chrono::milliseconds delay = {},
                std::function<fixture::SiteAnswer(const std::string&)> answer = {}) {
-        if (!answer) answer = [delay](const std::string&) { return fixture::SiteAnswer{.delay = delay}; };
+        if (!answer)
+            answer = [delay](const std::string&) { return fixture::SiteAnswer{.delay = delay}; };
         server_ = std::make_unique<fixture::FixtureSiteServer>(
             std::move(pages), fixture::SiteServerOptions{.port = 443, .answer = std::move(answer)});
         ASSERT_TRUE(server_->listening());
@@ -82,8 +73,10 @@ protected:
         argv.push_back(nullptr);
         posix_spawn_file_actions_t files;
         posix_spawn_file_actions_init(&files);
-        posix_spawn_file_actions_addopen(&files, 1, (dir_ / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&files, 2, (dir_ / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&files, 1, (dir_ / "out").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&files, 2, (dir_ / "err").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addchdir_np(&files, dir_.c_str());
         pid_t pid = -1;
         EXPECT_EQ(posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ), 0);
@@ -94,8 +87,8 @@ protected:
         int status = 0;
         waitpid(pid, &status, 0);
         return {.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
-                .out = contents(dir_ / "out"),
-                .err = contents(dir_ / "err")};
+                .out = testing::file_contents(dir_ / "out"),
+                .err = testing::file_contents(dir_ / "err")};
     }
     Finished run(const std::vector<std::string>& arguments) { return wait_for(start(arguments)); }
 
@@ -103,11 +96,13 @@ protected:
     static std::string blocks(const std::vector<fixture::FixturePage>& pages, std::size_t first,
                               std::size_t last) {
         std::string text;
-        for (std::size_t index = first; index <= last; ++index) text += "\r\n" + pages[index].clean_text;
+        for (std::size_t index = first; index <= last; ++index)
+            text += "\r\n" + pages[index].clean_text;
         return text;
     }
 
-    fs::path dir_;
+    testing::TempFolder folder_;
+    const fs::path dir_ = folder_.path();
     std::unique_ptr<fixture::FixtureSiteServer> server_;
     const std::vector<fixture::FixturePage> site_ = fixture::fixture_pages();
 };
@@ -127,7 +122,8 @@ TEST_F(NovelTool, ReadPrintsTheChapterAsTheReaderShowsIt) {
     }
     const Finished next = run({"read", "--next", std::string(SITE_ORIGIN) + "/123/2.html"});
     EXPECT_EQ(next.out, std::string(SITE_ORIGIN) + "/123/2_2.html\n");
-    const Finished gbk = run({"read", "--encoding", "gbk", std::string(SITE_ORIGIN) + "/123/1.html"});
+    const Finished gbk =
+        run({"read", "--encoding", "gbk", std::string(SITE_ORIGIN) + "/123/1.html"});
     EXPECT_EQ(gbk.out, as_printed(site_[0].clean_text));
 
     const Finished missing = run({"read", std::string(SITE_ORIGIN) + "/123/99.html"});
@@ -141,25 +137,33 @@ TEST_F(NovelTool, DownloadWritesTheBytesTheWindowsWrite) {
     // Book 123: chapters 1 to 5, chapter 2 on two pages.
     const Finished done = run({"download", "--quiet", "123", "1", "5"});
     EXPECT_EQ(done.status, 0) << done.err;
-    EXPECT_EQ(contents(dir_ / "文本.txt"), blocks(site_, 0, 5));
+    EXPECT_EQ(testing::file_contents(dir_ / "文本.txt"), blocks(site_, 0, 5));
     EXPECT_EQ(done.err, "");
 
-    const Finished in_utf8 = run({"download", "-q", "--encoding", "utf-8", "-o", "u.txt", "1_1234", "5678", "5680"});
+    const Finished in_utf8 =
+        run({"download", "-q", "--encoding", "utf-8", "-o", "u.txt", "1_1234", "5678", "5680"});
     EXPECT_EQ(in_utf8.status, 0);
-    EXPECT_EQ(contents(dir_ / "u.txt"), utf8(blocks(site_, 6, 9)));
+    EXPECT_EQ(testing::file_contents(dir_ / "u.txt"), utf8(blocks(site_, 6, 9)));
 }
 
 // Each way a run ends gives its status and one line on standard error.
 TEST_F(NovelTool, EndingsGiveTheStatusesAScriptExpects) {
-    std::vector<fixture::FixturePage> pages = fixture::generate_book({.book = "77", .chapter_count = 3});
+    std::vector<fixture::FixturePage> pages =
+        fixture::generate_book({.book = "77", .chapter_count = 3});
     fixture::SitePages site = fixture::as_site(pages);
-    site["/77/2.html"] = fixture::chapter_page(
-        {.title = "T", .content = "x", .next_path = "/77/3.html", .navigation_links = 18, .footer_links = false});
-    site["/78/1.html"] = fixture::chapter_page({.title = "T", .content = "x", .next_path = "/78/2.html"});
-    site["/78/2.html"] = fixture::chapter_page({.title = "T", .content = "x", .next_path = "/78/1.html"});
+    site["/77/2.html"] = fixture::chapter_page({.title = "T",
+                                                .content = "x",
+                                                .next_path = "/77/3.html",
+                                                .navigation_links = 18,
+                                                .footer_links = false});
+    site["/78/1.html"] =
+        fixture::chapter_page({.title = "T", .content = "x", .next_path = "/78/2.html"});
+    site["/78/2.html"] =
+        fixture::chapter_page({.title = "T", .content = "x", .next_path = "/78/1.html"});
     serve(site, {}, [](const std::string& target) {
         if (!target.starts_with("/79/")) return fixture::SiteAnswer{};
-        return fixture::SiteAnswer{.status = 503, .body = "down", .headers = {{"Retry-After", "0"}}};
+        return fixture::SiteAnswer{
+            .status = 503, .body = "down", .headers = {{"Retry-After", "0"}}};
     });
     struct Case {
         std::vector<std::string> arguments;
@@ -169,9 +173,13 @@ TEST_F(NovelTool, EndingsGiveTheStatusesAScriptExpects) {
     const Case cases[] = {
         {{"download", "-q", "77", "1", "3"}, 1, "该页没有下一页链接"},
         {{"download", "-q", "78", "1", "9"}, 1, "下一页链接指向本次已下载的页面"},
-        {{"download", "-q", "77", "3", "1"}, 1, "HTTP 状态 404（https://www.qubige.com/77/4.html）"},
+        {{"download", "-q", "77", "3", "1"},
+         1,
+         "HTTP 状态 404（https://www.qubige.com/77/4.html）"},
         {{"download", "-q", "79", "1", "2"}, 4, "已重试5次"},
-        {{"download", "-q", "-o", "no/such/folder/t.txt", "77", "1", "1"}, 3, "no/such/folder/t.txt"},
+        {{"download", "-q", "-o", "no/such/folder/t.txt", "77", "1", "1"},
+         3,
+         "no/such/folder/t.txt"},
         {{"download", "--continue", "-o", "never.txt"}, 2, "没有可以继续的下载"},
         {{"download", "77", "1"}, 2, "END"},
         {{"download", "77", "one", "2"}, 2, "not a chapter number: one"},
@@ -180,7 +188,7 @@ TEST_F(NovelTool, EndingsGiveTheStatusesAScriptExpects) {
         {{"read", "https://127.0.0.1:1/1.html"}, 4, "无法连接网站"},
     };
     for (const Case& ending : cases) {
-        SCOPED_TRACE(testing::PrintToString(ending.arguments));
+        SCOPED_TRACE(::testing::PrintToString(ending.arguments));
         const Finished finished = run(ending.arguments);
         EXPECT_EQ(finished.status, ending.status);
         EXPECT_NE(finished.err.find(ending.error), std::string::npos) << finished.err;
@@ -197,7 +205,9 @@ TEST_F(NovelTool, AnInterruptedRunContinuesToTheExactFile) {
     serve(fixture::as_site(pages), 60ms);
     const fs::path output = dir_ / "文本.txt";
     const auto wait_for_pages = [&](std::size_t count) {
-        for (int tries = 0; tries < 500 && contents(output).size() < blocks(pages, 0, count - 1).size(); ++tries) {
+        for (int tries = 0; tries < 500 && testing::file_contents(output).size() <
+                                               blocks(pages, 0, count - 1).size();
+             ++tries) {
             std::this_thread::sleep_for(10ms);
         }
     };
@@ -209,8 +219,8 @@ TEST_F(NovelTool, AnInterruptedRunContinuesToTheExactFile) {
     EXPECT_EQ(stopped.status, 130);
     EXPECT_TRUE(read_journal(output.string()).has_value());
     const std::string whole = blocks(pages, 0, pages.size() - 1);
-    EXPECT_TRUE(whole.starts_with(contents(output)));
-    EXPECT_LT(contents(output).size(), whole.size()) << "stopped in the middle";
+    EXPECT_TRUE(whole.starts_with(testing::file_contents(output)));
+    EXPECT_LT(testing::file_contents(output).size(), whole.size()) << "stopped in the middle";
 
     const pid_t killed = start({"download", "-q", "--continue"});
     wait_for_pages(12);
@@ -220,7 +230,7 @@ TEST_F(NovelTool, AnInterruptedRunContinuesToTheExactFile) {
 
     const Finished continued = run({"download", "-q", "--continue"});
     EXPECT_EQ(continued.status, 0) << continued.err;
-    EXPECT_EQ(contents(output), whole);
+    EXPECT_EQ(testing::file_contents(output), whole);
     EXPECT_FALSE(read_journal(output.string()).has_value());
 }
 

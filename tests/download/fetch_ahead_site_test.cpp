@@ -15,30 +15,20 @@
 #include "download/range_download.h"
 #include "tests/support/fixture_site.h"
 #include "tests/support/site_server.h"
+#include "tests/support/temp_folder.h"
 
 namespace novel {
 namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 class FetchingAhead : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(fixture::site_host_is_loopback())
             << "run through tests/support/in_site_namespace.sh";
-        std::string pattern = ::testing::TempDir() + "fetch_ahead_XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
     }
-    void TearDown() override {
-        server_.reset();
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { server_.reset(); }
 
     // Every answer waits a random while, so answers come out of order; the
     // server counts how many requests it works on at once, all of them and
@@ -75,15 +65,15 @@ protected:
         std::string file;
     };
     Run download(PageSource& source, const RangeRequest& request, const std::string& name) {
-        const fs::path output = dir_ / name;
+        const fs::path output = folder_.path() / name;
         const RangeResult result = download_range(
             request, source,
             {.output_path = output.string(), .retry = {.first_wait = 5ms, .longest_wait = 20ms}},
             {}, {});
-        return {result, contents(output)};
+        return {result, testing::file_contents(output)};
     }
 
-    fs::path dir_;
+    testing::TempFolder folder_;
     std::unique_ptr<fixture::FixtureSiteServer> server_;
     static void raise(std::atomic<int>& most, int now) {
         int seen = most.load();

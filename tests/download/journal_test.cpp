@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "download/journal_writer.h"
+#include "tests/support/temp_folder.h"
 
 namespace novel {
 namespace {
@@ -14,15 +15,10 @@ using namespace std::string_view_literals;
 class JournalFiles : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = ::testing::TempDir() + "journal_XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        output_ = (dir_ / "out.txt").string();
+        output_ = (folder_.path() / "out.txt").string();
         ASSERT_TRUE(write_file(output_, "pages"sv).ok);
     }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    fs::path dir_;
+    testing::TempFolder folder_;
     std::string output_;
 };
 
@@ -30,10 +26,12 @@ TEST_F(JournalFiles, KeepAnyBytesOfTheBoxesAndLinks) {
     const std::string odd = std::string("a%0A\r\n\0\xB5\xDA=b", 11);
     {
         JournalWriter writer(output_, 0);
-        writer.record({.book = odd, .start = "1", .end = "", .next_link = "n", .file_length = 5, .pages = 1},
-                      "first");
-        writer.record({.book = odd, .start = "1", .end = "", .next_link = "m", .file_length = 5, .pages = 2},
-                      odd);
+        writer.record(
+            {.book = odd, .start = "1", .end = "", .next_link = "n", .file_length = 5, .pages = 1},
+            "first");
+        writer.record(
+            {.book = odd, .start = "1", .end = "", .next_link = "m", .file_length = 5, .pages = 2},
+            odd);
         ASSERT_TRUE(writer.flush().ok);
     }
     const std::optional<Journal> journal = read_journal(output_);
@@ -71,12 +69,13 @@ TEST_F(JournalFiles, OnlyCountedLinksCountAndAContinuedWriterGoesOnBehindThem) {
 }
 
 TEST_F(JournalFiles, ABrokenJournalIsNone) {
-    for (const std::string_view broken :
-         {"novel-download-journal 1\nbook=1\n"sv, "something else\n"sv,
-          "novel-download-journal 1\nbook=%ZZ\nstart=\nend=\nnext=\nlength=0\npages=0\nlinks=0\nencoding=gbk\n"sv,
-          "novel-download-journal 1\nbook=\nstart=\nend=\nnext=\nlength=x\npages=0\nlinks=0\nencoding=gbk\n"sv,
-          // more link bytes counted than there are
-          "novel-download-journal 1\nbook=\nstart=\nend=\nnext=\nlength=0\npages=0\nlinks=9\nencoding=gbk\n"sv}) {
+    for (
+        const std::string_view broken :
+        {"novel-download-journal 1\nbook=1\n"sv, "something else\n"sv,
+         "novel-download-journal 1\nbook=%ZZ\nstart=\nend=\nnext=\nlength=0\npages=0\nlinks=0\nencoding=gbk\n"sv,
+         "novel-download-journal 1\nbook=\nstart=\nend=\nnext=\nlength=x\npages=0\nlinks=0\nencoding=gbk\n"sv,
+         // more link bytes counted than there are
+         "novel-download-journal 1\nbook=\nstart=\nend=\nnext=\nlength=0\npages=0\nlinks=9\nencoding=gbk\n"sv}) {
         ASSERT_TRUE(write_file(journal_path(output_), broken).ok);
         EXPECT_FALSE(read_journal(output_).has_value()) << broken;
     }

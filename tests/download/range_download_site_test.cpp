@@ -14,37 +14,29 @@
 #include "download/range_download.h"
 #include "tests/support/fixture_site.h"
 #include "tests/support/site_server.h"
+#include "tests/support/temp_folder.h"
 
 namespace novel {
 namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-constexpr RetryPolicy kQuickRetries{.first_wait = Milliseconds(5), .longest_wait = Milliseconds(20)};
+constexpr RetryPolicy kQuickRetries{.first_wait = Milliseconds(5),
+                                    .longest_wait = Milliseconds(20)};
 
 class OverTheWire : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(fixture::site_host_is_loopback())
             << "run through tests/support/in_site_namespace.sh";
-        std::string pattern = ::testing::TempDir() + "range_site_XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        output_ = dir_ / OUTPUT_FILE_NAME;
+        output_ = folder_.path() / OUTPUT_FILE_NAME;
     }
-    void TearDown() override {
-        server_.reset();
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { server_.reset(); }
 
     // Serves the book; answers[path] decides the answers to that path, by
     // the number of the request for it (1 for the first).
-    void serve(std::function<fixture::SiteAnswer(const std::string& path, int request)> answers = {}) {
+    void serve(
+        std::function<fixture::SiteAnswer(const std::string& path, int request)> answers = {}) {
         server_ = std::make_unique<fixture::FixtureSiteServer>(
             fixture::as_site(book_),
             fixture::SiteServerOptions{
@@ -66,11 +58,13 @@ protected:
     }
     std::string blocks(std::size_t first, std::size_t last) const {
         std::string text;
-        for (std::size_t index = first; index <= last; ++index) text += "\r\n" + book_[index].clean_text;
+        for (std::size_t index = first; index <= last; ++index)
+            text += "\r\n" + book_[index].clean_text;
         return text;
     }
 
-    fs::path dir_, output_;
+    testing::TempFolder folder_;
+    fs::path output_;
     const std::vector<fixture::FixturePage> book_ =
         fixture::generate_book({.book = "123", .chapter_count = 4});
     std::unique_ptr<fixture::FixtureSiteServer> server_;
@@ -83,19 +77,20 @@ TEST_F(OverTheWire, APageThatFailsTwiceThenComesGivesTheExactFile) {
         return fixture::SiteAnswer{.hang_up = path == "/123/2.html" && request <= 2};
     });
     EXPECT_EQ(download("1", "4").end, RangeEnd::reached_end);
-    EXPECT_EQ(contents(output_), blocks(0, 3));
+    EXPECT_EQ(testing::file_contents(output_), blocks(0, 3));
     EXPECT_EQ(requests_["/123/2.html"], 3);
 }
 
 TEST_F(OverTheWire, TooManyRequestsWaitsAsLongAsTheSiteSays) {
     serve([](const std::string& path, int request) {
         if (path != "/123/3.html" || request > 1) return fixture::SiteAnswer{};
-        return fixture::SiteAnswer{.status = 429, .body = "slow down", .headers = {{"Retry-After", "1"}}};
+        return fixture::SiteAnswer{
+            .status = 429, .body = "slow down", .headers = {{"Retry-After", "1"}}};
     });
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(download("1", "4").end, RangeEnd::reached_end);
     EXPECT_GE(std::chrono::steady_clock::now() - started, 1s);
-    EXPECT_EQ(contents(output_), blocks(0, 3));
+    EXPECT_EQ(testing::file_contents(output_), blocks(0, 3));
 }
 
 TEST_F(OverTheWire, AnOutageStopsTheRunWhichContinuesToTheExactFileOnceItIsOver) {
@@ -108,14 +103,14 @@ TEST_F(OverTheWire, AnOutageStopsTheRunWhichContinuesToTheExactFileOnceItIsOver)
     EXPECT_EQ(failed.end, RangeEnd::fetch_failed);
     EXPECT_NE(failed.fetch_reason.find("503"), std::string::npos);
     EXPECT_EQ(requests_["/123/3.html"], 6) << "one request and five retries";
-    EXPECT_EQ(contents(output_), blocks(0, 1));
+    EXPECT_EQ(testing::file_contents(output_), blocks(0, 1));
 
     down = false;
     SerialPages pages;
     const RangeResult continued =
         continue_range(pages, {.output_path = output_.string(), .retry = kQuickRetries}, {}, {});
     EXPECT_EQ(continued.end, RangeEnd::reached_end);
-    EXPECT_EQ(contents(output_), blocks(0, 3));
+    EXPECT_EQ(testing::file_contents(output_), blocks(0, 3));
 }
 
 TEST_F(OverTheWire, AnErrorPageAnsweredWithOkIsNeverWritten) {
@@ -126,7 +121,7 @@ TEST_F(OverTheWire, AnErrorPageAnsweredWithOkIsNeverWritten) {
     const RangeResult result = download("1", "4");
     EXPECT_EQ(result.end, RangeEnd::fetch_failed);
     EXPECT_EQ(result.failed_link, std::string(SITE_ORIGIN) + "/123/2.html");
-    EXPECT_EQ(contents(output_), blocks(0, 0));
+    EXPECT_EQ(testing::file_contents(output_), blocks(0, 0));
 }
 
 }  // namespace

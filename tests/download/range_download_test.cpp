@@ -15,6 +15,7 @@
 #include "download/journal.h"
 #include "platform/files.h"
 #include "tests/download/fake_pages.h"
+#include "tests/support/temp_folder.h"
 
 namespace novel::testing {
 namespace {
@@ -22,33 +23,24 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using namespace std::string_view_literals;
 
-std::string contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // Retries that wait milliseconds, not seconds.
-constexpr RetryPolicy kQuickRetries{.first_wait = Milliseconds(2), .longest_wait = Milliseconds(10)};
+constexpr RetryPolicy kQuickRetries{.first_wait = Milliseconds(2),
+                                    .longest_wait = Milliseconds(10)};
 
 class RangeDownload : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = ::testing::TempDir() + "range_download_XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        output_ = dir_ / OUTPUT_FILE_NAME;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    void SetUp() override { output_ = folder_.path() / OUTPUT_FILE_NAME; }
 
     DownloadOptions options(std::size_t limit = MAX_PAGES_PER_RUN) const {
         return {.output_path = output_.string(), .page_limit = limit, .retry = kQuickRetries};
     }
     DownloadHooks hooks() {
-        return {.progress = [this](const DownloadProgress& progress) { reports_.push_back(progress); },
-                .jitter = [] { return 0.0; }};
+        return {
+            .progress = [this](const DownloadProgress& progress) { reports_.push_back(progress); },
+            .jitter = [] { return 0.0; }};
     }
-    RangeResult run(std::string_view start, std::string_view end, std::size_t limit = MAX_PAGES_PER_RUN,
-                    std::stop_token stop = {}) {
+    RangeResult run(std::string_view start, std::string_view end,
+                    std::size_t limit = MAX_PAGES_PER_RUN, std::stop_token stop = {}) {
         return download_range({.book = "123", .start = std::string(start), .end = std::string(end)},
                               pages_, options(limit), hooks(), std::move(stop));
     }
@@ -62,7 +54,7 @@ protected:
         return text;
     }
 
-    fs::path dir_;
+    TempFolder folder_;
     fs::path output_;
     // Chapters 1 to 5, chapter 2 on two pages: paths 1, 2, 2_2, 3, 4, 5.
     std::vector<fixture::FixturePage> book_ =
@@ -78,22 +70,23 @@ TEST_F(RangeDownload, WritesEveryPageFromStartToEndAndDropsItsJournal) {
     EXPECT_EQ(result.pages, 4u);
     EXPECT_EQ(pages_.fetched, (std::vector{site("/123/1.html"), site("/123/2.html"),
                                            site("/123/2_2.html"), site("/123/3.html")}));
-    EXPECT_EQ(contents(output_), blocks({0, 1, 2, 3}));
-    EXPECT_TRUE(contents(output_).starts_with("\r\n\r\n"));
+    EXPECT_EQ(file_contents(output_), blocks({0, 1, 2, 3}));
+    EXPECT_TRUE(file_contents(output_).starts_with("\r\n\r\n"));
     EXPECT_FALSE(fs::exists(journal_path(output_.string())));
     EXPECT_FALSE(fs::exists(journal_links_path(output_.string())));
-    EXPECT_EQ(final_message(result, output_.string(), false), fixture::gbk("下载完毕，请到同目录查看"));
+    EXPECT_EQ(final_message(result, output_.string(), false),
+              fixture::gbk("下载完毕，请到同目录查看"));
     // Progress after every page, with the file's length and the title.
     ASSERT_FALSE(reports_.empty());
     EXPECT_EQ(reports_.back().pages, 4u);
-    EXPECT_EQ(reports_.back().file_bytes, contents(output_).size());
+    EXPECT_EQ(reports_.back().file_bytes, file_contents(output_).size());
     EXPECT_FALSE(reports_.back().last_title.empty());
 }
 
 TEST_F(RangeDownload, StartEqualToEndFetchesOnePage) {
     EXPECT_EQ(run("3", "3").end, RangeEnd::reached_end);
     EXPECT_EQ(pages_.fetched, std::vector{site("/123/3.html")});
-    EXPECT_EQ(contents(output_), blocks({3}));
+    EXPECT_EQ(file_contents(output_), blocks({3}));
 }
 
 TEST_F(RangeDownload, StopRulesEndTheRunWithEveryPageKept) {
@@ -106,18 +99,19 @@ TEST_F(RangeDownload, StopRulesEndTheRunWithEveryPageKept) {
     RangeResult result = run("2", "5");
     EXPECT_EQ(result.end, RangeEnd::no_next_link);
     EXPECT_EQ(result.pages, 3u);
-    EXPECT_TRUE(final_message(result, output_.string(), false).find(fixture::gbk("该页没有下一页链接")) !=
-                std::string::npos);
+    EXPECT_TRUE(
+        final_message(result, output_.string(), false).find(fixture::gbk("该页没有下一页链接")) !=
+        std::string::npos);
 
     // A link back to a page of this run.
-    pages_.add("/123/3.html", fixture::chapter_page({.title = fixture::gbk("三"),
-                                                     .content = "x",
-                                                     .next_path = "/123/2.html"}));
+    pages_.add("/123/3.html",
+               fixture::chapter_page(
+                   {.title = fixture::gbk("三"), .content = "x", .next_path = "/123/2.html"}));
     EXPECT_EQ(run("2", "5").end, RangeEnd::repeated_link);
 
     // The page limit; reaching the end within it is a normal end.
     EXPECT_EQ(run("1", "5", 3).end, RangeEnd::page_limit);
-    EXPECT_EQ(contents(output_), blocks({0, 1, 2}));
+    EXPECT_EQ(file_contents(output_), blocks({0, 1, 2}));
     EXPECT_EQ(run("1", "2", 2).end, RangeEnd::reached_end);
     EXPECT_FALSE(fs::exists(journal_path(output_.string())));
 }
@@ -131,7 +125,8 @@ TEST_F(RangeDownload, APageThatIsNoChapterIsNeverWrittenAndStopsTheRun) {
     const Case cases[] = {
         {"missing", {.body = "<html>404</html>", .status = 404}, "HTTP \xD7\xB4\xCC\xAC 404"},
         {"empty", {.status = 200}, fixture::gbk("页面是空的")},
-        {"error page", {.body = "<html>too many requests</html>", .status = 200},
+        {"error page",
+         {.body = "<html>too many requests</html>", .status = 200},
          fixture::gbk("页面中没有正文")},
     };
     for (const Case& failing : cases) {
@@ -142,9 +137,12 @@ TEST_F(RangeDownload, APageThatIsNoChapterIsNeverWrittenAndStopsTheRun) {
         EXPECT_EQ(result.pages, 2u);
         EXPECT_EQ(result.failed_link, site("/123/2_2.html"));
         EXPECT_EQ(result.fetch_reason, failing.reason);
-        EXPECT_EQ(contents(output_), blocks({0, 1}));
-        EXPECT_NE(final_message(result, output_.string(), true).find("\xB5\xDA" "3\xD2\xB3"),
-                  std::string::npos) << "the box names the third page";
+        EXPECT_EQ(file_contents(output_), blocks({0, 1}));
+        EXPECT_NE(final_message(result, output_.string(), true)
+                      .find("\xB5\xDA"
+                            "3\xD2\xB3"),
+                  std::string::npos)
+            << "the box names the third page";
     }
 }
 
@@ -152,15 +150,15 @@ TEST_F(RangeDownload, AFreshRunWhoseFirstPageFailsLeavesTheFileAsItWas) {
     ASSERT_TRUE(write_file(output_.string(), "an earlier download"sv).ok);
     pages_.script("/123/1.html", {{.body = "<html>404</html>", .status = 404}});
     EXPECT_EQ(run("1", "3").end, RangeEnd::fetch_failed);
-    EXPECT_EQ(contents(output_), "an earlier download");
+    EXPECT_EQ(file_contents(output_), "an earlier download");
 }
 
 TEST_F(RangeDownload, TransientFailuresAreRetriedAndTheFileIsExact) {
-    pages_.script("/123/2.html", {{.error = TransportError::timed_out},
-                                  {.body = "busy", .status = 503}});
+    pages_.script("/123/2.html",
+                  {{.error = TransportError::timed_out}, {.body = "busy", .status = 503}});
     const RangeResult result = run("1", "3");
     EXPECT_EQ(result.end, RangeEnd::reached_end);
-    EXPECT_EQ(contents(output_), blocks({0, 1, 2, 3}));
+    EXPECT_EQ(file_contents(output_), blocks({0, 1, 2, 3}));
     EXPECT_EQ(std::count(pages_.fetched.begin(), pages_.fetched.end(), site("/123/2.html")), 3);
     EXPECT_EQ(pages_.slow_downs, 1);
     // Each wait was shown, with the reason of the attempt before it.
@@ -173,7 +171,8 @@ TEST_F(RangeDownload, TransientFailuresAreRetriedAndTheFileIsExact) {
 }
 
 TEST_F(RangeDownload, ARetryAfterHeaderSetsTheWait) {
-    pages_.script("/123/1.html", {{.body = "slow down", .status = 429, .headers = "Retry-After: 1\r\n"}});
+    pages_.script("/123/1.html",
+                  {{.body = "slow down", .status = 429, .headers = "Retry-After: 1\r\n"}});
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(run("1", "1").end, RangeEnd::reached_end);
     EXPECT_GE(std::chrono::steady_clock::now() - started, 1s);
@@ -189,14 +188,14 @@ TEST_F(RangeDownload, AFailureThatNeverHealsStopsAfterFiveRetriesAndContinuesLat
     EXPECT_EQ(failed.end, RangeEnd::fetch_failed);
     EXPECT_EQ(std::count(pages_.fetched.begin(), pages_.fetched.end(), site("/123/3.html")), 6);
     EXPECT_NE(failed.fetch_reason.find("503"), std::string::npos);
-    EXPECT_EQ(contents(output_), blocks({0, 1, 2}));
+    EXPECT_EQ(file_contents(output_), blocks({0, 1, 2}));
 
     // The site is back: the run goes on from the failed page to the very
     // file an uninterrupted run writes.
     const RangeResult continued = resume();
     EXPECT_EQ(continued.end, RangeEnd::reached_end);
     EXPECT_EQ(continued.pages, 6u);
-    EXPECT_EQ(contents(output_), blocks({0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(file_contents(output_), blocks({0, 1, 2, 3, 4, 5}));
     EXPECT_FALSE(read_journal(output_.string()).has_value());
 }
 
@@ -213,7 +212,7 @@ TEST_F(RangeDownload, StopEndsARequestAtOnceAndTheRunContinuesToTheSameFile) {
     const RangeResult stopped = run("1", "5", MAX_PAGES_PER_RUN, stop.get_token());
     EXPECT_EQ(stopped.end, RangeEnd::stopped);
     EXPECT_EQ(stopped.pages, 3u);
-    EXPECT_EQ(contents(output_), blocks({0, 1, 2}));
+    EXPECT_EQ(file_contents(output_), blocks({0, 1, 2}));
     EXPECT_NE(final_message(stopped, output_.string(), true).find(fixture::gbk("用户停止")),
               std::string::npos);
 
@@ -226,7 +225,8 @@ TEST_F(RangeDownload, StopEndsARequestAtOnceAndTheRunContinuesToTheSameFile) {
     pages_.add("/123/4.html", loop_back);
     const RangeResult continued = resume();
     EXPECT_EQ(continued.end, RangeEnd::repeated_link);
-    EXPECT_EQ(contents(output_), blocks({0, 1, 2, 3}) + "\r\n" + extract_chapter(loop_back).text);
+    EXPECT_EQ(file_contents(output_),
+              blocks({0, 1, 2, 3}) + "\r\n" + extract_chapter(loop_back).text);
 }
 
 TEST_F(RangeDownload, ContinuingNeedsAnUnfinishedRun) {
@@ -261,27 +261,36 @@ TEST(DownloadMessages, SayHowTheRunEnded) {
     const std::string path = "/d/\xE6\x96\x87\xE6\x9C\xAC.txt";  // 文本.txt in UTF-8
     EXPECT_EQ(start_message(), fixture::gbk("开始下载，请耐心等待"));
     EXPECT_EQ(final_message({.end = RangeEnd::reached_end, .pages = 7}, path, false), done);
-    EXPECT_EQ(final_message({.end = RangeEnd::repeated_link, .pages = 3}, path, false),
-              done + fixture::gbk("\r\n下一页链接在第3页后中断（下一页链接指向本次已下载的页面），未到达结束章节。"));
-    EXPECT_EQ(final_message({.end = RangeEnd::page_limit, .pages = MAX_PAGES_PER_RUN}, path, false),
-              done + fixture::gbk("\r\n下一页链接在第20000页后中断（已达到每次20000页的上限），未到达结束章节。"));
+    EXPECT_EQ(
+        final_message({.end = RangeEnd::repeated_link, .pages = 3}, path, false),
+        done +
+            fixture::gbk(
+                "\r\n下一页链接在第3页后中断（下一页链接指向本次已下载的页面），未到达结束章节。"));
+    EXPECT_EQ(
+        final_message({.end = RangeEnd::page_limit, .pages = MAX_PAGES_PER_RUN}, path, false),
+        done + fixture::gbk(
+                   "\r\n下一页链接在第20000页后中断（已达到每次20000页的上限），未到达结束章节。"));
     EXPECT_EQ(final_message({.end = RangeEnd::stopped, .pages = 4}, path, true),
-              done + fixture::gbk("\r\n下载已被用户停止，此前已下载4页。\r\n打开下载窗口点击“继续下载”可从此处接着下载。"));
-    EXPECT_EQ(final_message({.end = RangeEnd::fetch_failed,
-                             .pages = 4,
-                             .failed_link = "https://www.qubige.com/1/5.html",
-                             .fetch_reason = fixture::gbk("连接超时")},
-                            path, false),
-              done + fixture::gbk("\r\n第5页获取失败：连接超时（https://www.qubige.com/1/5.html）"));
+              done + fixture::gbk("\r\n下载已被用户停止，此前已下载4页。\r\n打开下载窗口点击“继续下"
+                                  "载”可从此处接着下载。"));
+    EXPECT_EQ(
+        final_message({.end = RangeEnd::fetch_failed,
+                       .pages = 4,
+                       .failed_link = "https://www.qubige.com/1/5.html",
+                       .fetch_reason = fixture::gbk("连接超时")},
+                      path, false),
+        done + fixture::gbk("\r\n第5页获取失败：连接超时（https://www.qubige.com/1/5.html）"));
     // A path that is not UTF-8 still gives a readable message.
     EXPECT_EQ(final_message({.end = RangeEnd::file_failed,
                              .pages = 2,
                              .failed_step = FileStep::append,
                              .file_reason = "No space left on device"},
                             "/a/\xff.txt", false),
-              fixture::gbk("无法写入文件：/a/?.txt\r\n原因：No space left on device\r\n文件中保存了此前下载的2页。"));
-    EXPECT_EQ(no_directory_message("No such file or directory"),
-              fixture::gbk("找不到程序所在的目录，无法保存文件。\r\n原因：No such file or directory"));
+              fixture::gbk("无法写入文件：/a/?.txt\r\n原因：No space left on "
+                           "device\r\n文件中保存了此前下载的2页。"));
+    EXPECT_EQ(
+        no_directory_message("No such file or directory"),
+        fixture::gbk("找不到程序所在的目录，无法保存文件。\r\n原因：No such file or directory"));
 }
 
 TEST(ChapterAddresses, AreBuiltAndReadAsTyped) {

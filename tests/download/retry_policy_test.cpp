@@ -18,7 +18,8 @@ TEST(ClassifyAnswer, RetriesOnlyWhatMayHeal) {
             << status;
     }
     for (const int status : {400, 403, 404, 410, 501, 301}) {
-        EXPECT_EQ(classify_answer(TransportError::none, status, true), AnswerKind::failed) << status;
+        EXPECT_EQ(classify_answer(TransportError::none, status, true), AnswerKind::failed)
+            << status;
     }
     EXPECT_EQ(classify_answer(TransportError::none, 200, false), AnswerKind::failed);
     EXPECT_EQ(classify_answer(TransportError::other, 0, false), AnswerKind::failed);
@@ -51,12 +52,6 @@ TEST(ParseRetryAfter, ReadsSecondsAndEveryHttpDateForm) {
     for (const char* unreadable : {"", "soon", "-5", "1.5", "Sun, 32 Nov 1994 08:49:37 GMT"}) {
         EXPECT_EQ(parse_retry_after(unreadable, now), std::nullopt) << unreadable;
     }
-}
-
-TEST(HeaderIn, FindsTheFirstLineOfANameInAnyCase) {
-    const std::string_view headers = "Content-Type: text/html\r\nretry-after:  5 \r\nRetry-After: 9\r\n";
-    EXPECT_EQ(header_in(headers, "Retry-After"), "5");
-    EXPECT_EQ(header_in(headers, "Location"), std::nullopt);
 }
 
 }  // namespace

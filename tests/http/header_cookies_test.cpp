@@ -151,4 +151,11 @@ TEST(HeaderCookieRoutines, RandomInputsKeepTheirProperties) {
     }
 }
 
+TEST(HeaderIn, FindsTheFirstLineOfANameInAnyCase) {
+    const std::string_view headers =
+        "Content-Type: text/html\r\nretry-after:  5 \r\nRetry-After: 9\r\n";
+    EXPECT_EQ(header_in(headers, "Retry-After"), "5");
+    EXPECT_EQ(header_in(headers, "Location"), std::nullopt);
+}
+
 }  // namespace
