@@ -146,6 +146,7 @@ void DownloadController::start(
     running_ = true;
     stop_ = std::stop_source();
     last_progress_ = {};
+    pages_at_start_.reset();
     elapsed_.start();
     clock_.start();
     window_->show_running(true);
@@ -168,7 +169,10 @@ void DownloadController::start(
 void DownloadController::show_progress(const DownloadProgress& progress) {
     last_progress_ = progress;
     const double seconds = static_cast<double>(elapsed_.elapsed()) / 1000.0;
-    const double rate = seconds > 0 ? static_cast<double>(progress.pages) / seconds : 0.0;
+    // A continued run starts with the pages of before: the rate is this run's.
+    if (!pages_at_start_) pages_at_start_ = progress.pages;
+    const double rate =
+        seconds > 0 ? static_cast<double>(progress.pages - *pages_at_start_) / seconds : 0.0;
     QString text = QStringLiteral("已写入 %1 页 · %2 · %3 页/秒 · 用时 %4\n")
                        .arg(progress.pages)
                        .arg(size_text(progress.file_bytes))

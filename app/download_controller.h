@@ -8,7 +8,9 @@
 #include <QObject>
 #include <QThreadPool>
 #include <QTimer>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <stop_token>
 #include <string>
 
@@ -66,6 +68,7 @@ private:
 
     bool running_ = false;
     DownloadProgress last_progress_;
+    std::optional<std::uint64_t> pages_at_start_;
     QElapsedTimer elapsed_;
     QTimer clock_;  // refreshes the elapsed time and the rate once a second
     std::stop_source stop_;

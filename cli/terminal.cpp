@@ -74,27 +74,31 @@ void report_error(std::string_view gbk_message, Encoding encoding) {
 }
 
 ProgressDisplay::ProgressDisplay(Encoding encoding, bool quiet)
-    : encoding_(encoding), quiet_(quiet), terminal_(isatty(STDERR_FILENO) == 1), started_ms_(now_ms()) {}
+    : encoding_(encoding),
+      quiet_(quiet),
+      terminal_(isatty(STDERR_FILENO) == 1),
+      started_ms_(now_ms()) {}
 
 void ProgressDisplay::show(const DownloadProgress& progress) {
     if (quiet_) return;
     const double seconds = static_cast<double>(now_ms() - started_ms_) / 1000.0;
+    if (!baseline_) {
+        // A continued run starts with the pages of before: nothing new yet.
+        baseline_ = true;
+        pages_at_start_ = progress.pages;
+        pages_shown_ = progress.pages;
+    }
     if (!terminal_) {
         // A log: one line per page and per wait, nothing redrawn.
         const int retry = progress.waiting ? progress.waiting->retry : 0;
-        if (!baseline_) {
-            // A continued run starts with the pages of before: nothing new yet.
-            baseline_ = true;
-            pages_shown_ = progress.pages;
-        }
         if (progress.pages == pages_shown_ && retry == retry_shown_) return;
         pages_shown_ = progress.pages;
         retry_shown_ = retry;
         std::string line;
         if (progress.waiting) {
             line = gbk(u"第") + std::to_string(progress.waiting->retry) + gbk(u"次重试，") +
-                   std::to_string((progress.waiting->left.count() + 500) / 1000) + gbk(u"秒后开始：") +
-                   progress.waiting->reason;
+                   std::to_string((progress.waiting->left.count() + 500) / 1000) +
+                   gbk(u"秒后开始：") + progress.waiting->reason;
         } else {
             line = gbk(u"第") + std::to_string(progress.pages) + gbk(u"页 ") + progress.last_title +
                    " (" + size_text(progress.file_bytes) + ")";
@@ -103,8 +107,9 @@ void ProgressDisplay::show(const DownloadProgress& progress) {
         return;
     }
     char rate[32];
-    std::snprintf(rate, sizeof rate, "%.1f",
-                  seconds > 0 ? static_cast<double>(progress.pages) / seconds : 0.0);
+    std::snprintf(
+        rate, sizeof rate, "%.1f",
+        seconds > 0 ? static_cast<double>(progress.pages - pages_at_start_) / seconds : 0.0);
     const std::string dot = gbk(u" · ");
     std::string line = gbk(u"已写入 ") + std::to_string(progress.pages) + gbk(u" 页") + dot +
                        size_text(progress.file_bytes) + dot + rate + gbk(u" 页/秒") + dot +

@@ -39,6 +39,7 @@ private:
     std::uint64_t pages_shown_ = 0;
     int retry_shown_ = 0;
     bool baseline_ = false;
+    std::uint64_t pages_at_start_ = 0;
     std::int64_t started_ms_;
 };
 
