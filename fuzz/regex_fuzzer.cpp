@@ -10,9 +10,6 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#define PCRE2_CODE_UNIT_WIDTH 16
-#include <pcre2.h>
-
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -21,32 +18,21 @@
 
 #include "fuzz/fuzz_check.h"
 #include "regex/pattern_translator.h"
+#include "regex/pcre2_handles.h"
 #include "regex/regex_engine.h"
 #include "regex/regex_object.h"
 
 namespace novel::fuzz {
 namespace {
 
-struct CodeDeleter {
-    void operator()(pcre2_code_16* code) const { pcre2_code_free_16(code); }
-};
-struct CompileContextDeleter {
-    void operator()(pcre2_compile_context_16* context) const {
-        pcre2_compile_context_free_16(context);
-    }
-};
-struct MatchDataDeleter {
-    void operator()(pcre2_match_data_16* data) const { pcre2_match_data_free_16(data); }
-};
-struct MatchContextDeleter {
-    void operator()(pcre2_match_context_16* context) const { pcre2_match_context_free_16(context); }
-};
-using CodePtr = std::unique_ptr<pcre2_code_16, CodeDeleter>;
+using pcre2::CodePtr;
+using pcre2::CompileContextPtr;
+using pcre2::MatchContextPtr;
+using pcre2::MatchDataPtr;
 
 // The translation compiled with the options the engine gives PCRE2.
 CodePtr compile(const TranslatedPattern& translated, bool ignore_case, int* error) {
-    const std::unique_ptr<pcre2_compile_context_16, CompileContextDeleter> context(
-        pcre2_compile_context_create_16(nullptr));
+    const CompileContextPtr context(pcre2_compile_context_create_16(nullptr));
     pcre2_set_parens_nest_limit_16(context.get(), kMaxTranslatedNesting);
     const std::uint32_t flags = PCRE2_DOLLAR_ENDONLY | PCRE2_NEVER_UTF | PCRE2_NEVER_UCP |
                                 PCRE2_NEVER_BACKSLASH_C | PCRE2_MATCH_UNSET_BACKREF |
@@ -60,10 +46,8 @@ CodePtr compile(const TranslatedPattern& translated, bool ignore_case, int* erro
 // The first match's spans; std::nullopt when a limit ended the search.
 std::optional<std::vector<PCRE2_SIZE>> first_match(pcre2_code_16* code,
                                                    const std::u16string& subject, bool jit) {
-    const std::unique_ptr<pcre2_match_data_16, MatchDataDeleter> data(
-        pcre2_match_data_create_from_pattern_16(code, nullptr));
-    const std::unique_ptr<pcre2_match_context_16, MatchContextDeleter> context(
-        pcre2_match_context_create_16(nullptr));
+    const MatchDataPtr data(pcre2_match_data_create_from_pattern_16(code, nullptr));
+    const MatchContextPtr context(pcre2_match_context_create_16(nullptr));
     pcre2_set_match_limit_16(context.get(), 1'000'000);
     pcre2_set_heap_limit_16(context.get(), 64 * 1024);
     const int result =

@@ -1,35 +1,16 @@
 #include "regex/regex_engine.h"
 
-#define PCRE2_CODE_UNIT_WIDTH 16
-#include <pcre2.h>
-
 #include "regex/pattern_translator.h"
+#include "regex/pcre2_handles.h"
 
 namespace novel {
 namespace {
 
-struct CodeDeleter {
-    void operator()(pcre2_code_16* code) const { pcre2_code_free_16(code); }
-};
-struct CompileContextDeleter {
-    void operator()(pcre2_compile_context_16* context) const {
-        pcre2_compile_context_free_16(context);
-    }
-};
-struct MatchDataDeleter {
-    void operator()(pcre2_match_data_16* data) const { pcre2_match_data_free_16(data); }
-};
-struct MatchContextDeleter {
-    void operator()(pcre2_match_context_16* context) const { pcre2_match_context_free_16(context); }
-};
-struct JitStackDeleter {
-    void operator()(pcre2_jit_stack_16* stack) const { pcre2_jit_stack_free_16(stack); }
-};
-using CodePtr = std::unique_ptr<pcre2_code_16, CodeDeleter>;
-using CompileContextPtr = std::unique_ptr<pcre2_compile_context_16, CompileContextDeleter>;
-using MatchDataPtr = std::unique_ptr<pcre2_match_data_16, MatchDataDeleter>;
-using MatchContextPtr = std::unique_ptr<pcre2_match_context_16, MatchContextDeleter>;
-using JitStackPtr = std::unique_ptr<pcre2_jit_stack_16, JitStackDeleter>;
+using pcre2::CodePtr;
+using pcre2::CompileContextPtr;
+using pcre2::JitStackPtr;
+using pcre2::MatchContextPtr;
+using pcre2::MatchDataPtr;
 
 // The JIT's default stack (32 KB on the machine stack) runs out on long
 // subjects with nested repeats; such a search is retried with this one.
