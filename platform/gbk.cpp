@@ -73,9 +73,9 @@ public:
             if (size == 1) {
                 encode_[unit] = static_cast<unsigned char>(output[0]);
             } else if (size == 2) {
-                encode_[unit] = static_cast<std::uint16_t>(
-                    (static_cast<unsigned char>(output[0]) << 8) |
-                    static_cast<unsigned char>(output[1]));
+                encode_[unit] =
+                    static_cast<std::uint16_t>((static_cast<unsigned char>(output[0]) << 8) |
+                                               static_cast<unsigned char>(output[1]));
             }
         }
     }
@@ -155,9 +155,9 @@ std::size_t decode_into(std::string_view gbk, char16_t* units, std::uint32_t* ch
             }
             continue;
         }
-        const char16_t pair =
-            (is_lead_byte(byte) && offset + 1 < size) ? code_page.pair(byte, bytes[offset + 1])
-                                                      : char16_t{0};
+        const char16_t pair = (is_lead_byte(byte) && offset + 1 < size)
+                                  ? code_page.pair(byte, bytes[offset + 1])
+                                  : char16_t{0};
         if (pair != 0) {
             units[count++] = pair;
             offset += 2;
@@ -206,9 +206,7 @@ std::string utf16_to_gbk(std::u16string_view utf16) {
 }
 
 DecodedGbk::DecodedGbk(std::string_view gbk)
-    : source_(gbk),
-      utf16_(gbk.size(), u'\0'),
-      checkpoints_((gbk.size() >> kCheckpointShift) + 1) {
+    : source_(gbk), utf16_(gbk.size(), u'\0'), checkpoints_((gbk.size() >> kCheckpointShift) + 1) {
     utf16_.resize(decode_into(gbk, utf16_.data(), checkpoints_.data()));
     checkpoints_.resize((utf16_.size() >> kCheckpointShift) + 1);
 }

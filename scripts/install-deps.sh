@@ -8,7 +8,8 @@ packages=(
   qt6-base-dev libcurl4-openssl-dev libpcre2-dev libcpp-httplib-dev libssl-dev
   libx11-dev libxcb1-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick fonts-noto-cjk
-  libcli11-dev
+  libcli11-dev libsqlite3-dev sqlite3 libzip-dev libopencc-dev opencc epubcheck
+  qt6-translations-l10n openbox tmux
   openssl curl iproute2 util-linux procps
   dpkg-dev lintian desktop-file-utils appstream librsvg2-bin
   clang libclang-rt-dev

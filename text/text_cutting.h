@@ -2,9 +2,9 @@
 // Cutting pieces out of pages, header lines and links by literal markers, and
 // batches of literal replacements. Markers are plain GBK byte strings.
 
+#include <initializer_list>
 #include <optional>
 #include <string>
-#include <initializer_list>
 #include <string_view>
 
 namespace novel {

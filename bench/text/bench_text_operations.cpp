@@ -51,9 +51,9 @@ BENCHMARK(BM_ReplaceText)->ArgName("case_sensitive")->Arg(1)->Arg(0);
 void BM_ReplacePairsBatch(benchmark::State& state) {
     const bool case_sensitive = state.range(0) != 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(novel::replace_pairs(
-            page(), {{"<", ""}, {">", ""}, {"br", ""}, {"center", ""}},
-            {.case_sensitive = case_sensitive}));
+        benchmark::DoNotOptimize(
+            novel::replace_pairs(page(), {{"<", ""}, {">", ""}, {"br", ""}, {"center", ""}},
+                                 {.case_sensitive = case_sensitive}));
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * page().size() * 4));
 }

@@ -18,18 +18,22 @@ TEST(GbkDecoding, DecodesAsciiAndDoubleByteCharacters) {
 
 TEST(GbkDecoding, EachByteThatStartsNoCharacterBecomesOneReplacementUnit) {
     EXPECT_EQ(gbk_to_utf16("\xff"), u"\ufffd");
-    EXPECT_EQ(gbk_to_utf16("a\xd6"), u"a\ufffd");           // lead byte at the end
-    EXPECT_EQ(gbk_to_utf16("\xd6 x"), u"\ufffd x");         // no trail byte behind it
-    EXPECT_EQ(gbk_to_utf16("\xd6\x7f"), u"\ufffd\x7f");     // 0x7F is never a trail byte
+    EXPECT_EQ(gbk_to_utf16("a\xd6"), u"a\ufffd");        // lead byte at the end
+    EXPECT_EQ(gbk_to_utf16("\xd6 x"), u"\ufffd x");      // no trail byte behind it
+    EXPECT_EQ(gbk_to_utf16("\xd6\x7f"), u"\ufffd\x7f");  // 0x7F is never a trail byte
     EXPECT_EQ(gbk_to_utf16("\xff\xd6\xd0"), u"\ufffd中");
 }
 
 TEST(GbkEncoding, UnmappableCharactersBecomeQuestionMarks) {
-    EXPECT_EQ(utf16_to_gbk(u"中文a"), "\xd6\xd0\xce\xc4" "a");
-    EXPECT_EQ(utf16_to_gbk(u"\u0e01"), "?");               // Thai has no GBK code
-    EXPECT_EQ(utf16_to_gbk(u"x\U0001F600y"), "x?y");        // one "?" for a surrogate pair
-    EXPECT_EQ(utf16_to_gbk(u"\xd800" "a"), "?a");            // lone high surrogate
-    EXPECT_EQ(utf16_to_gbk(u"\xdc00"), "?");                 // lone low surrogate
+    EXPECT_EQ(utf16_to_gbk(u"中文a"),
+              "\xd6\xd0\xce\xc4"
+              "a");
+    EXPECT_EQ(utf16_to_gbk(u"\u0e01"), "?");          // Thai has no GBK code
+    EXPECT_EQ(utf16_to_gbk(u"x\U0001F600y"), "x?y");  // one "?" for a surrogate pair
+    EXPECT_EQ(utf16_to_gbk(u"\xd800"
+                           "a"),
+              "?a");                          // lone high surrogate
+    EXPECT_EQ(utf16_to_gbk(u"\xdc00"), "?");  // lone low surrogate
     EXPECT_EQ(utf16_to_gbk(u"\ufffd"), "?");
     EXPECT_EQ(utf16_to_gbk(u"\u20ac"), "\x80");
     EXPECT_EQ(utf16_to_gbk(u"\0"sv), "\0"sv);
@@ -51,7 +55,9 @@ TEST(GbkRoundTrip, EveryDoubleByteCharacterComesBackByteForByte) {
 }
 
 TEST(DecodedGbk, MapsEveryUnitBackToTheByteWhereItsCharacterStarts) {
-    const DecodedGbk decoded("a\xd6\xd0\xff" "b");
+    const DecodedGbk decoded(
+        "a\xd6\xd0\xff"
+        "b");
     ASSERT_EQ(decoded.utf16(), u"a中\ufffdb");
     EXPECT_EQ(decoded.byte_offset(0), 0u);
     EXPECT_EQ(decoded.byte_offset(1), 1u);
@@ -82,8 +88,8 @@ TEST(GbkRandomised, DecodingAgreesWithTheOffsetMapAndValidTextRoundTrips) {
 
 TEST(DecodedGbk, OffsetsAgreeWithACharacterByCharacterWalkOnLongMixedText) {
     std::mt19937 random(64);
-    static constexpr char kBytes[] = {'a', '<', '\xd6', '\xd0', '\xb2', '\x62', '\xff', '\x80',
-                                      '\x81', '\x7f', '\0'};
+    static constexpr char kBytes[] = {'a',    '<',    '\xd6', '\xd0', '\xb2', '\x62',
+                                      '\xff', '\x80', '\x81', '\x7f', '\0'};
     for (int round = 0; round < 20; ++round) {
         std::string bytes(500 + random() % 1500, ' ');
         for (char& c : bytes) c = kBytes[random() % sizeof kBytes];

@@ -46,9 +46,9 @@ TEST(TextAfterLast, ReturnsEverythingBehindTheLastMarker) {
     EXPECT_EQ(text_after_last("abc", "x"), "");
     EXPECT_EQ(text_after_last("abc", "c"), "");
     EXPECT_EQ(text_after_last("abc", ""), "");
-    EXPECT_EQ(text_after_last("<div id=\"content\">a<div id=\"content\">b\0c"sv,
-                              "<div id=\"content\">"),
-              "b\0c"sv);
+    EXPECT_EQ(
+        text_after_last("<div id=\"content\">a<div id=\"content\">b\0c"sv, "<div id=\"content\">"),
+        "b\0c"sv);
     EXPECT_EQ(text_after_last("a1a2a3", "a", 4), "2a3");
     EXPECT_EQ(text_after_last("A1a2", "a", std::nullopt, true), "2");
     EXPECT_EQ(text_after_last("A1A2", "a"), "");
@@ -98,8 +98,8 @@ TEST(ReplacePairs, LeavesChineseCharactersWithLetterTrailBytesWhole) {
 
 TEST(CuttingRandomised, NeverReadsOutOfBoundsAndResultsComeFromTheText) {
     std::mt19937 random(1208);
-    static constexpr char kAlphabet[] = {'<', '>', '/', 'a', 'b', 'r', '#', '"', '\0', '\xb2',
-                                         '\x62', '\xd6'};
+    static constexpr char kAlphabet[] = {'<', '>', '/',  'a',    'b',    'r',
+                                         '#', '"', '\0', '\xb2', '\x62', '\xd6'};
     auto make = [&](std::size_t max) {
         std::string text(random() % (max + 1), ' ');
         for (char& c : text) c = kAlphabet[random() % sizeof kAlphabet];

@@ -17,7 +17,9 @@ constexpr std::string_view kBr = "\xb2\x62r"sv;
 
 TEST(TextLength, CountsBytesNotCharacters) {
     EXPECT_EQ(text_length(""), 0);
-    EXPECT_EQ(text_length("\xd6\xd0" "a"), 3);
+    EXPECT_EQ(text_length("\xd6\xd0"
+                          "a"),
+              3);
     EXPECT_EQ(text_length("a\0b"sv), 3);
 }
 
@@ -54,7 +56,10 @@ TEST(FindText, NeverMatchesOnTheSecondByteOfACharacter) {
     // A lead byte at the very end has no trail byte: it stands alone.
     EXPECT_EQ(find_text("a\xd6"sv, "\xd6"sv), 2);
     // A byte that cannot be a trail byte ends the pair: 0xD6 then '0' are two characters.
-    EXPECT_EQ(find_text("\xd6" "0"sv, "0"), 2);
+    EXPECT_EQ(find_text("\xd6"
+                        "0"sv,
+                        "0"),
+              2);
 }
 
 TEST(FindText, NulBytesAreOrdinaryBytes) {
@@ -182,8 +187,8 @@ std::string reference_replace(const std::string& text, const std::string& find,
 }
 
 std::string random_text(std::mt19937& random, std::size_t max_size) {
-    static constexpr char kAlphabet[] = {'a', 'b', 'r', 'B', 'R', '/', '<', '>', '\0',
-                                         '\x81', '\xb2', '\xd6', '\xfe', '\xff', '\x7f', '@'};
+    static constexpr char kAlphabet[] = {'a',  'b',    'r',    'B',    'R',    '/',    '<',    '>',
+                                         '\0', '\x81', '\xb2', '\xd6', '\xfe', '\xff', '\x7f', '@'};
     std::uniform_int_distribution<std::size_t> size(0, max_size);
     std::uniform_int_distribution<std::size_t> pick(0, sizeof kAlphabet - 1);
     std::string text(size(random), ' ');
