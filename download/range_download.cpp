@@ -211,6 +211,9 @@ RangeResult Run::walk(RunStart start) {
         progress_.file_bytes += piece.size();
         progress_.last_title = chapter.title;
         report();
+        if (hooks_.page_written) {
+            hooks_.page_written({.link = link, .chapter = chapter, .page = fetched.body});
+        }
 
         if (link == end_link) return finished(RangeEnd::reached_end);
         if (chapter.next_link == SITE_ORIGIN) return finished(RangeEnd::no_next_link);

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "chapter/chapter_extraction.h"
 #include "download/page_source.h"
 #include "download/retry_policy.h"
 
@@ -46,8 +47,18 @@ struct DownloadProgress {
     std::optional<Wait> waiting;  // set while a retry waits
 };
 
+// A page the run has just appended to its file.
+struct WrittenPage {
+    const std::string& link;
+    const Chapter& chapter;
+    std::string_view page;  // the page's bytes as the site sent them
+};
+
 struct DownloadHooks {
     std::function<void(const DownloadProgress&)> progress;
+    // After each page is in the file; the front ends keep the page elsewhere
+    // too (the library). Whatever it does cannot change the run.
+    std::function<void(const WrittenPage&)> page_written;
     // A number in [0, 1) for the retry waits' jitter; unset: random.
     std::function<double()> jitter;
 };
