@@ -11,9 +11,16 @@
 #include "app/reader_settings.h"
 #include "app/reader_texts.h"
 #include "app/reader_window.h"
+#include "chapter/site.h"
 
 namespace novel {
 namespace {
+
+// The settings file is the user's to edit: a saved link that leads off the
+// site is not followed.
+std::string site_link_or_nothing(std::string link) {
+    return is_site_address(link) ? std::move(link) : std::string();
+}
 
 void set_text_colour(QLineEdit* box, QRgb colour) {
     QPalette colours = box->palette();
@@ -28,7 +35,7 @@ ReaderController::ReaderController(ReaderWindow* window, const ProgramSeams& sea
     : window_(window),
       seams_(seams),
       settings_(settings),
-      next_chapter_link_(settings->reading_place().next_link),
+      next_chapter_link_(site_link_or_nothing(settings->reading_place().next_link)),
       text_size_(settings->text_size()) {
     worker_.setMaxThreadCount(1);
     if (text_size_ != DEFAULT_TEXT_SIZE) window_->content_box->set_text_pixel_size(text_size_);

@@ -3,7 +3,6 @@
 #include <optional>
 
 #include "chapter/site.h"
-#include "http/url.h"
 #include "platform/gbk.h"
 #include "regex/regex_engine.h"
 #include "text/text_cutting.h"
@@ -73,14 +72,6 @@ std::string next_link_path(std::string_view page) {
     return {};
 }
 
-// Whether the link, read as the transfer would read it, names the site's own
-// host: a path such as "@127.0.0.1/" or ".other.example/" would lead elsewhere.
-bool stays_on_site(std::string_view link) {
-    static const std::optional<std::string> site_host = url_host(SITE_ORIGIN);
-    const std::optional<std::string> host = url_host(link);
-    return host.has_value() && host == site_host;
-}
-
 }  // namespace
 
 Chapter extract_chapter(std::string_view page) {
@@ -97,7 +88,7 @@ Chapter extract_chapter(std::string_view page) {
     chapter.text = replace_pairs(work, {{"/", ""}}, {.start = kSlashRemovalStart});
 
     chapter.next_link = std::string(SITE_ORIGIN) + next_link_path(page);
-    if (!stays_on_site(chapter.next_link)) chapter.next_link = SITE_ORIGIN;
+    if (!is_site_address(chapter.next_link)) chapter.next_link = SITE_ORIGIN;
     return chapter;
 }
 

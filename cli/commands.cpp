@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include <cstdio>
+#include <optional>
 #include <utility>
 
 #include "chapter/chapter_fetch.h"
@@ -34,9 +35,16 @@ int exit_status(const RangeResult& result) {
         case RangeEnd::file_failed:
             return kFileFailed;
         case RangeEnd::no_journal:
+        case RangeEnd::journal_refused:
             return kUsage;
     }
     return kFileFailed;
+}
+
+// With --continue, a range named as well must be the journal's.
+std::optional<RangeRequest> given_range(const DownloadCommandOptions& options) {
+    if (options.book.empty() && options.start.empty() && options.end.empty()) return std::nullopt;
+    return RangeRequest{options.book, options.start, options.end};
 }
 
 }  // namespace
@@ -71,12 +79,19 @@ int download_chapters(const DownloadCommandOptions& options, std::stop_token sto
     FetchAhead pages(options.ahead);
     const RangeResult result =
         options.continue_run
-            ? continue_range(pages, download, hooks, stop)
+            ? continue_range(pages, download, hooks, stop, given_range(options))
             : download_range({.book = options.book, .start = options.start, .end = options.end},
                              pages, download, hooks, stop);
     display.finish();
 
     const int status = exit_status(result);
+    if (result.end == RangeEnd::journal_refused) {
+        std::string message = final_message(result, options.output, false);
+        message.resize(message.find("\r\n"));
+        report_error(message + gbk(u"（文件未作改动；不带 --continue 可重新下载）"),
+                     options.print_encoding);
+        return status;
+    }
     if (result.end == RangeEnd::no_journal) {
         report_error(gbk(u"没有可以继续的下载：") + gbk_from_utf8(options.output),
                      options.print_encoding);

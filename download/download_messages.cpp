@@ -28,6 +28,21 @@ std::string broken_chain_line(const RangeResult& result) {
     return line + gbk(u"），未到达结束章节。");
 }
 
+std::string journal_problem_line(const RangeResult& result) {
+    switch (result.journal_problem) {
+        case JournalProblem::other_site:
+            return gbk(u"进度记录中的下一页不在本站。");
+        case JournalProblem::other_range:
+            return gbk(u"进度记录是书号") + result.journal_range.book + gbk(u"从") +
+                   result.journal_range.start + gbk(u"到") + result.journal_range.end +
+                   gbk(u"章的下载，与所给的不同。");
+        case JournalProblem::file_changed:
+        case JournalProblem::none:
+            break;
+    }
+    return gbk(u"文件与进度记录不符（已被改动，或不是记录所属的文件）。");
+}
+
 }  // namespace
 
 std::string start_message() { return gbk(u"开始下载，请耐心等待"); }
@@ -55,6 +70,10 @@ std::string final_message(const RangeResult& result, std::string_view output_pat
                    how_to_continue;
         case RangeEnd::no_journal:
             return gbk(u"没有可以继续的下载。");
+        case RangeEnd::journal_refused:
+            // The file stays as it was; a fresh run is the way on.
+            return gbk(u"无法继续下载：") + journal_problem_line(result) + "\r\n" +
+                   gbk(u"文件未作改动。可点击“开始下载”重新下载。");
         case RangeEnd::file_failed:
             break;
     }

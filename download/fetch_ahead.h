@@ -4,6 +4,11 @@
 // them) are already on their way, at most `window` requests in flight or
 // pages held at once. A page is handed to the run only when the run asks for
 // its very address, so the file is what a serial walk writes.
+//
+// Polite on any site: the guesser asks for an address at most once a run,
+// a page that arrived ahead says exactly where its chain goes on, and the
+// requests whose page the run never takes stay within twice the window, so
+// a run sends at most its pages + 2 x window requests besides its retries.
 
 #include <cstddef>
 #include <cstdint>
@@ -53,26 +58,35 @@ private:
         bool unwanted = false;
     };
 
-    // The addresses likely to follow `from`, with how likely each is, best
-    // first; `from` itself is not among them.
-    [[nodiscard]] std::vector<LinkGuess> ahead_of(const std::string& from) const;
+    // The `most` addresses likeliest to follow `from`, at least `least`
+    // likely, with how likely each is, best first; `from` is not among them.
+    [[nodiscard]] std::vector<LinkGuess> ahead_of(const std::string& from, std::size_t most,
+                                                  double least) const;
     // Starts requests for the likeliest pages ahead of `from`, while there is room.
     void top_up(const std::string& from);
     void start(const std::string& link, double likelihood);
     // Drops a slot the run will not ask for: its page, or its request's answer.
     void drop(std::map<std::string, Slot>::iterator slot);
-    // Makes room for one more request, waiting for one to end when needed;
+    // Waits until fewer than the window's requests are on their way;
     // false when stop was requested meanwhile.
     bool make_room(const std::stop_token& stop, const std::string& needed);
     // Takes the answers that came; the one for `needed` stays in its slot.
     void take(std::vector<ConcurrentRequests::Answer> answers, const std::string& needed);
+    // A chapter page says where the chain goes on from it.
+    void learn_from_page(const std::string& link, const ByteData& page);
+    // Whether one more guess may be sent without breaking the bound on wasted requests.
+    [[nodiscard]] bool may_guess() const;
 
     int window_;
     ConcurrentRequests requests_;
     LinkGuesser guesser_;
-    std::map<std::string, Slot> slots_;  // in flight or held, by address
-    std::vector<Slot> unwanted_;         // in flight, off the chain
-    std::set<std::string> visited_;      // asked for by the run
+    std::map<std::string, Slot> slots_;              // in flight or held, by address
+    std::vector<Slot> unwanted_;                     // in flight, off the chain
+    std::set<std::string> visited_;                  // asked for by the run
+    std::set<std::string> guessed_;                  // ever sent as a guess: never again as one
+    std::set<std::string> failed_;                   // guesses that answered no chapter
+    std::map<std::string, std::string> known_next_;  // what arrived pages lead to
+    int first_window_;  // the bound on waste stays with the window the run began with
     std::string end_link_;
     std::uint64_t page_budget_ = 0;
     Figures figures_;

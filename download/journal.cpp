@@ -8,7 +8,10 @@
 namespace novel {
 namespace {
 
-constexpr std::string_view kFirstLine = "novel-download-journal 1";
+// Version 2 added the file's fingerprint; a journal without one cannot be
+// checked against its file and is not continued.
+constexpr std::string_view kFirstLine = "novel-download-journal 2";
+constexpr int kKeys = 9;
 
 // Values may hold any byte; the few that would break a line are escaped.
 std::string escaped(std::string_view value) {
@@ -85,6 +88,11 @@ std::string encode_journal_state(const JournalState& state) {
     out += "\npages=" + std::to_string(state.pages);
     out += "\nlinks=" + std::to_string(state.links_length);
     out += state.utf8 ? "\nencoding=utf-8" : "\nencoding=gbk";
+    char fingerprint[17];
+    std::snprintf(fingerprint, sizeof fingerprint, "%016llx",
+                  static_cast<unsigned long long>(state.fingerprint));
+    out += "\nfingerprint=";
+    out += fingerprint;
     out += "\n";
     return out;
 }
@@ -119,6 +127,11 @@ std::optional<JournalState> decode_journal_state(std::string_view bytes) {
             known = parse_count(value, &state.pages);
         } else if (key == "links") {
             known = parse_count(value, &state.links_length);
+        } else if (key == "fingerprint") {
+            const auto [stop, error] =
+                std::from_chars(value.data(), value.data() + value.size(), state.fingerprint, 16);
+            known =
+                value.size() == 16 && error == std::errc() && stop == value.data() + value.size();
         } else if (key == "encoding") {
             known = value == "gbk" || value == "utf-8";
             state.utf8 = value == "utf-8";
@@ -128,16 +141,17 @@ std::optional<JournalState> decode_journal_state(std::string_view bytes) {
         if (!known) return std::nullopt;
         ++seen;
     }
-    if (seen != 8) return std::nullopt;
+    if (seen != kKeys) return std::nullopt;
     return state;
 }
 
 std::optional<Journal> read_journal(const std::string& output_path) {
-    const FileContent state_file = read_file(journal_path(output_path));
+    // The journal is the program's own: a link or FIFO planted at its name is no journal.
+    const FileContent state_file = read_file(journal_path(output_path), Links::refuse);
     if (!state_file.ok) return std::nullopt;
     std::optional<JournalState> state = decode_journal_state(state_file.bytes);
     if (!state) return std::nullopt;
-    const FileContent links_file = read_file(journal_links_path(output_path));
+    const FileContent links_file = read_file(journal_links_path(output_path), Links::refuse);
     if (!links_file.ok && state->links_length > 0) return std::nullopt;
     // Bytes behind the counted ones were written after the state: they do not count.
     if (links_file.bytes.size() < state->links_length) return std::nullopt;

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/content_hash.h"
 #include "platform/files.h"
 
 namespace novel {
@@ -28,6 +29,9 @@ struct JournalState {
     std::uint64_t pages = 0;
     std::uint64_t links_length = 0;  // bytes of the links file that belong to the run
     bool utf8 = false;               // the file's pages are UTF-8, not GBK
+    // ContentHash of the output file's first file_length bytes: continuing
+    // checks the file is still the one the journal was written for.
+    std::uint64_t fingerprint = ContentHash().value();
 };
 
 // What continuing a run needs: the state and every address fetched in it.

@@ -7,8 +7,8 @@ namespace novel {
 JournalWriter::JournalWriter(std::string output_path, std::uint64_t links_length)
     : output_path_(std::move(output_path)), links_length_(links_length) {
     const std::string links = journal_links_path(output_path_);
-    FileResult ready = open_for_writing(links);
-    if (ready.ok) ready = truncate_file(links, links_length);
+    FileResult ready = open_for_writing(links, Links::refuse);
+    if (ready.ok) ready = truncate_file(links, links_length, Links::refuse);
     if (!ready.ok) failure_ = std::move(ready);
     thread_ = std::thread([this] { run(); });
 }
@@ -67,7 +67,7 @@ void JournalWriter::run() {
         lock.unlock();
 
         // The pages and links the state counts reach the disk before it does.
-        FileResult written = append_file(journal_links_path(output_path_), links);
+        FileResult written = append_file(journal_links_path(output_path_), links, Links::refuse);
         if (written.ok) written = sync_file(journal_links_path(output_path_));
         if (written.ok) written = sync_file(output_path_);
         if (written.ok) {

@@ -13,6 +13,7 @@
 #include "download/journal.h"
 #include "download/journal_writer.h"
 #include "http/header_cookies.h"
+#include "platform/content_hash.h"
 #include "platform/files.h"
 #include "platform/gbk.h"
 #include "platform/utf8.h"
@@ -64,7 +65,8 @@ struct RunStart {
     std::uint64_t file_length = 0;
     std::uint64_t links_length = 0;
     std::unordered_set<std::string> fetched;
-    bool fresh = true;  // the file is emptied once the first page is here
+    ContentHash file_hash;  // of the file's bytes so far
+    bool fresh = true;      // the file is emptied once the first page is here
     bool utf8 = false;
 };
 
@@ -119,8 +121,12 @@ Run::Fetched Run::fetch_with_retries(const std::string& link) {
         }
         std::string reason = failure_reason(answer);
         if (kind == AnswerKind::failed) return {.kind = kind, .reason = std::move(reason)};
-        if (answer.status == 429 || answer.status == 503) source_.slow_down();
+        // A page without its chapter is the site's way of saying "too many".
+        const bool no_chapter = answer.error == TransportError::none && answer.status / 100 == 2;
+        if (answer.status == 429 || answer.status == 503 || no_chapter) source_.slow_down();
         if (retry == options_.retry.retries) {
+            // A page that never showed its chapter is no network failure.
+            if (no_chapter) return {.kind = AnswerKind::failed, .reason = std::move(reason)};
             reason += utf16_to_gbk(u"（已重试") + std::to_string(retry) + utf16_to_gbk(u"次）");
             return {
                 .kind = AnswerKind::failed, .reason = std::move(reason), .retries_ran_out = true};
@@ -209,6 +215,7 @@ RangeResult Run::walk(RunStart start) {
         }
         ++progress_.pages;
         progress_.file_bytes += piece.size();
+        start.file_hash.add(piece);
         progress_.last_title = chapter.title;
         report();
         if (hooks_.page_written) {
@@ -225,7 +232,8 @@ RangeResult Run::walk(RunStart start) {
                           .next_link = chapter.next_link,
                           .file_length = progress_.file_bytes,
                           .pages = progress_.pages,
-                          .utf8 = start.utf8},
+                          .utf8 = start.utf8,
+                          .fingerprint = start.file_hash.value()},
                          link);
         if (std::optional<FileResult> failure = journal_->failure()) {
             return file_failed(FileStep::journal, std::move(failure->reason));
@@ -253,30 +261,50 @@ RangeResult download_range(const RangeRequest& request, PageSource& pages,
 }
 
 RangeResult continue_range(PageSource& pages, const DownloadOptions& options,
-                           const DownloadHooks& hooks, std::stop_token stop) {
+                           const DownloadHooks& hooks, std::stop_token stop,
+                           const std::optional<RangeRequest>& expected) {
     std::optional<Journal> journal = read_journal(options.output_path);
     if (!journal) return {.end = RangeEnd::no_journal};
     const JournalState& state = journal->state;
+    const RangeRequest journal_range{state.book, state.start, state.end};
+    const auto refused = [&](JournalProblem problem) {
+        return RangeResult{.end = RangeEnd::journal_refused,
+                           .pages = state.pages,
+                           .journal_problem = problem,
+                           .journal_range = journal_range};
+    };
     const auto cut_failure = [&](std::string reason) {
         return RangeResult{.end = RangeEnd::file_failed,
                            .pages = state.pages,
                            .failed_step = FileStep::cut_back,
                            .file_reason = std::move(reason)};
     };
-    // The pages behind the last one the journal counts may be whole or
-    // not: they go, and are fetched again.
+    // A journal is only a file beside the output: nothing in it may lead
+    // the run off the site, onto another book, or cut a file it did not write.
+    if (!is_site_address(state.next_link)) return refused(JournalProblem::other_site);
+    if (expected && (expected->book != state.book || expected->start != state.start ||
+                     expected->end != state.end)) {
+        return refused(JournalProblem::other_range);
+    }
     const std::optional<std::uint64_t> size = file_size(options.output_path);
     if (!size) return cut_failure("文件已不存在");
     if (*size < state.file_length) return cut_failure("文件比进度记录中的短");
+    const std::optional<std::uint64_t> prefix =
+        hash_file_prefix(options.output_path, state.file_length);
+    if (!prefix) return cut_failure("无法读取文件");
+    if (*prefix != state.fingerprint) return refused(JournalProblem::file_changed);
+    // The pages behind the last one the journal counts may be whole or
+    // not: they go, and are fetched again.
     if (FileResult cut = truncate_file(options.output_path, state.file_length); !cut.ok) {
         return cut_failure(std::move(cut.reason));
     }
-    RunStart start{.request = {state.book, state.start, state.end},
+    RunStart start{.request = journal_range,
                    .link = state.next_link,
                    .pages = state.pages,
                    .file_length = state.file_length,
                    .links_length = state.links_length,
                    .fetched = {journal->fetched_links.begin(), journal->fetched_links.end()},
+                   .file_hash = ContentHash(state.fingerprint),
                    .fresh = false,
                    .utf8 = state.utf8};
     return Run(pages, options, hooks, std::move(stop)).walk(std::move(start));

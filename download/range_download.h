@@ -73,14 +73,23 @@ struct DownloadOptions {
 };
 
 enum class RangeEnd {
-    reached_end,    // the page at the end address was fetched last
-    no_next_link,   // a page named no next page
-    repeated_link,  // a next link led back to a page of this run
-    page_limit,     // page_limit pages without reaching the end address
-    stopped,        // the user stopped it
-    fetch_failed,   // a page could not be had, retries included
-    file_failed,    // the output file or the journal could not be written
-    no_journal,     // continuing: there is no unfinished run to continue
+    reached_end,      // the page at the end address was fetched last
+    no_next_link,     // a page named no next page
+    repeated_link,    // a next link led back to a page of this run
+    page_limit,       // page_limit pages without reaching the end address
+    stopped,          // the user stopped it
+    fetch_failed,     // a page could not be had, retries included
+    file_failed,      // the output file or the journal could not be written
+    no_journal,       // continuing: there is no unfinished run to continue
+    journal_refused,  // continuing: the journal does not fit its file, the site or the range
+};
+
+// Why a journal was not continued; the file is left as it was.
+enum class JournalProblem {
+    none,
+    other_site,    // its next address leads off the site
+    file_changed,  // the file is not the one the journal was written for
+    other_range,   // it continues another book or range than the one asked for
 };
 
 enum class FileStep { open, append, journal, cut_back };
@@ -93,6 +102,8 @@ struct RangeResult {
     std::string failed_link;      // fetch_failed: the address
     std::string fetch_reason;     // fetch_failed: why, in a few GBK words
     bool network_failed = false;  // fetch_failed: retries ran out on a failure that may heal
+    JournalProblem journal_problem = JournalProblem::none;  // journal_refused
+    RangeRequest journal_range;  // journal_refused: the range the journal continues
     // The journal is left beside the file: the run can be continued.
     [[nodiscard]] bool can_continue() const {
         return end == RangeEnd::stopped || end == RangeEnd::fetch_failed ||
@@ -109,9 +120,13 @@ struct RangeResult {
 
 // Continues the unfinished run whose journal lies beside the output file:
 // the file is cut back to the last whole page the journal counts, and the
-// run goes on from there as if it had never stopped.
+// run goes on from there as if it had never stopped. The journal is checked
+// first and refused, the file untouched, when its next address is not the
+// site's, when the file's first pages are not those the journal counted, or
+// when `expected` names another range than the journal's.
 [[nodiscard]] RangeResult continue_range(PageSource& pages, const DownloadOptions& options,
-                                         const DownloadHooks& hooks, std::stop_token stop);
+                                         const DownloadHooks& hooks, std::stop_token stop,
+                                         const std::optional<RangeRequest>& expected = {});
 
 // SITE_ORIGIN/book/chapter.html, the numbers exactly as typed.
 [[nodiscard]] std::string chapter_address(std::string_view book, std::string_view chapter);

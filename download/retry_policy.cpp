@@ -42,7 +42,9 @@ bool parse_number(std::string_view text, int* number) {
 // The three forms an HTTP date may take ("Sun, 06 Nov 1994 08:49:37 GMT",
 // "Sunday, 06-Nov-94 08:49:37 GMT", "Sun Nov  6 08:49:37 1994"), read by
 // hand: the C library's date parsing follows the user's locale.
-std::optional<std::chrono::system_clock::time_point> parse_http_date(std::string_view value) {
+// Seconds since the epoch, kept in seconds: a date past 2262 does not fit
+// the clock's nanoseconds.
+std::optional<long long> parse_http_date(std::string_view value) {
     static constexpr std::string_view kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
                                                    "jul", "aug", "sep", "oct", "nov", "dec"};
     int day = -1, month = -1, year = -1, hour = -1, minute = -1, second = -1;
@@ -82,8 +84,7 @@ std::optional<std::chrono::system_clock::time_point> parse_http_date(std::string
     }
     const long long days =
         days_from_civil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
-    const long long seconds = days * 86400 + hour * 3600LL + minute * 60LL + second;
-    return std::chrono::system_clock::time_point(std::chrono::seconds(seconds));
+    return days * 86400 + hour * 3600LL + minute * 60LL + second;
 }
 
 }  // namespace
@@ -103,8 +104,8 @@ AnswerKind classify_answer(TransportError error, std::int32_t status, bool body_
             return AnswerKind::failed;
     }
     if (is_retried_status(status)) return AnswerKind::transient;
-    if (status / 100 != 2 || !body_has_chapter) return AnswerKind::failed;
-    return AnswerKind::page;
+    if (status / 100 != 2) return AnswerKind::failed;
+    return body_has_chapter ? AnswerKind::page : AnswerKind::transient;
 }
 
 Milliseconds retry_wait(const RetryPolicy& policy, int retry, double jitter,
@@ -136,10 +137,13 @@ std::optional<Milliseconds> parse_retry_after(std::string_view value,
         if (seconds > Milliseconds::max().count() / 1000) return Milliseconds::max();
         return Milliseconds(seconds * 1000);
     }
-    const auto date = parse_http_date(value);
+    const std::optional<long long> date = parse_http_date(value);
     if (!date) return std::nullopt;
-    if (*date <= now) return Milliseconds(0);
-    return std::chrono::duration_cast<Milliseconds>(*date - now);
+    const auto now_ms =
+        std::chrono::duration_cast<Milliseconds>(now.time_since_epoch()).count();
+    // Years up to 9999 in milliseconds fit a 64-bit count with room to spare.
+    const long long wait = *date * 1000 - now_ms;
+    return Milliseconds(std::max(wait, 0LL));
 }
 
 }  // namespace novel

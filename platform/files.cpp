@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 #include <utility>
+
+#include "platform/content_hash.h"
 
 namespace novel {
 namespace {
@@ -55,6 +58,37 @@ FileDescriptor open_file(const std::string& path, int flags) {
     return FileDescriptor(fd);
 }
 
+// Opened without blocking (a FIFO without a reader would hold the open
+// forever), then checked to be a regular file.
+struct RegularFile {
+    FileDescriptor file;
+    FileResult result;
+};
+RegularFile open_regular(const std::string& path, int flags, Links links) {
+    if (links == Links::refuse) flags |= O_NOFOLLOW;
+    RegularFile opened{open_file(path, flags | O_NONBLOCK), {}};
+    if (!opened.file.valid()) {
+        const int error = errno;
+        // ENXIO: a FIFO nobody reads. ELOOP: the link that was refused.
+        opened.result = {
+            .ok = false,
+            .reason = error == ENXIO ? std::string(NOT_A_REGULAR_FILE) : system_reason(error)};
+        return opened;
+    }
+    struct stat status {};
+    if (::fstat(opened.file.get(), &status) != 0) {
+        opened.result = {.ok = false, .reason = system_reason(errno)};
+    } else if (S_ISDIR(status.st_mode)) {
+        opened.result = {.ok = false, .reason = system_reason(EISDIR)};
+    } else if (!S_ISREG(status.st_mode)) {
+        opened.result = {.ok = false, .reason = std::string(NOT_A_REGULAR_FILE)};
+    } else {
+        // Regular files never block; reads and writes go on as usual.
+        ::fcntl(opened.file.get(), F_SETFL, ::fcntl(opened.file.get(), F_GETFL) & ~O_NONBLOCK);
+    }
+    return opened;
+}
+
 // Writes every byte or returns the errno of the failure.
 int write_all(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -97,14 +131,17 @@ ProgramDirectory program_directory() {
 }
 
 FileResult write_file(const std::string& path, std::string_view bytes) {
-    FileDescriptor file = open_file(path, O_WRONLY | O_CREAT | O_TRUNC);
-    if (!file.valid()) return failure(errno);
+    RegularFile opened = open_regular(path, O_WRONLY | O_CREAT, Links::follow);
+    if (!opened.result.ok) return opened.result;
+    FileDescriptor& file = opened.file;
+    if (::ftruncate(file.get(), 0) != 0) return failure(errno);
     return finish(file, write_all(file.get(), bytes));
 }
 
-FileResult append_file(const std::string& path, std::string_view bytes) {
-    FileDescriptor file = open_file(path, O_WRONLY | O_APPEND);
-    if (!file.valid()) return failure(errno);
+FileResult append_file(const std::string& path, std::string_view bytes, Links links) {
+    RegularFile opened = open_regular(path, O_WRONLY | O_APPEND, links);
+    if (!opened.result.ok) return opened.result;
+    FileDescriptor& file = opened.file;
     struct stat before {};
     if (::fstat(file.get(), &before) != 0) return failure(errno);
     const int write_error = write_all(file.get(), bytes);
@@ -116,17 +153,17 @@ FileResult append_file(const std::string& path, std::string_view bytes) {
     return finish(file, write_error);
 }
 
-FileResult open_for_writing(const std::string& path) {
-    FileDescriptor file = open_file(path, O_WRONLY | O_CREAT);
-    if (!file.valid()) return failure(errno);
-    return finish(file, 0);
+FileResult open_for_writing(const std::string& path, Links links) {
+    RegularFile opened = open_regular(path, O_WRONLY | O_CREAT, links);
+    if (!opened.result.ok) return opened.result;
+    return finish(opened.file, 0);
 }
 
-FileResult truncate_file(const std::string& path, std::uint64_t length) {
-    FileDescriptor file = open_file(path, O_WRONLY);
-    if (!file.valid()) return failure(errno);
-    if (::ftruncate(file.get(), static_cast<off_t>(length)) != 0) return failure(errno);
-    return finish(file, 0);
+FileResult truncate_file(const std::string& path, std::uint64_t length, Links links) {
+    RegularFile opened = open_regular(path, O_WRONLY, links);
+    if (!opened.result.ok) return opened.result;
+    if (::ftruncate(opened.file.get(), static_cast<off_t>(length)) != 0) return failure(errno);
+    return finish(opened.file, 0);
 }
 
 FileResult sync_file(const std::string& path) {
@@ -137,9 +174,9 @@ FileResult sync_file(const std::string& path) {
 }
 
 FileResult replace_file_atomically(const std::string& path, std::string_view bytes) {
-    const std::string temporary = path + ".tmp";
+    std::string temporary = path + ".tmp.XXXXXX";
     {
-        FileDescriptor file = open_file(temporary, O_WRONLY | O_CREAT | O_TRUNC);
+        FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
         if (!file.valid()) return failure(errno);
         int error = write_all(file.get(), bytes);
         if (error == 0 && ::fsync(file.get()) != 0) error = errno;
@@ -161,15 +198,33 @@ FileResult replace_file_atomically(const std::string& path, std::string_view byt
     return {};
 }
 
+std::optional<std::uint64_t> hash_file_prefix(const std::string& path, std::uint64_t length) {
+    RegularFile opened = open_regular(path, O_RDONLY, Links::follow);
+    if (!opened.result.ok) return std::nullopt;
+    ContentHash hash;
+    char buffer[65536];
+    while (length > 0) {
+        const ssize_t got =
+            ::read(opened.file.get(), buffer,
+                   static_cast<std::size_t>(std::min<std::uint64_t>(length, sizeof buffer)));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return std::nullopt;
+        hash.add(std::string_view(buffer, static_cast<std::size_t>(got)));
+        length -= static_cast<std::uint64_t>(got);
+    }
+    return hash.value();
+}
+
 std::optional<std::uint64_t> file_size(const std::string& path) {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) return std::nullopt;
     return static_cast<std::uint64_t>(status.st_size);
 }
 
-FileContent read_file(const std::string& path) {
-    FileDescriptor file = open_file(path, O_RDONLY);
-    if (!file.valid()) return {.ok = false, .reason = system_reason(errno)};
+FileContent read_file(const std::string& path, Links links) {
+    RegularFile opened = open_regular(path, O_RDONLY, links);
+    if (!opened.result.ok) return {.ok = false, .reason = std::move(opened.result.reason)};
+    FileDescriptor& file = opened.file;
     std::string bytes;
     struct stat status {};
     if (::fstat(file.get(), &status) == 0 && status.st_size > 0) {

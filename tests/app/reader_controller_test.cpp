@@ -26,6 +26,7 @@
 
 #include "app/content_box.h"
 #include "app/program_windows.h"
+#include "app/reader_settings.h"
 #include "app/reader_window.h"
 #include "tests/app/window_test_support.h"
 
@@ -187,7 +188,8 @@ TEST_F(Readings, TheNextRunContinuesFromTheLastChapterShown) {
         if (!gate.wait(stop)) return FetchedChapter{.error = TransportError::stopped};
         return chapter_of(link);
     };
-    reader->link_box->setText(QStringLiteral("A"));
+    // A saved link is followed only when it is the site's: the chapter is one of its pages.
+    reader->link_box->setText(QStringLiteral("https://www.qubige.com/A"));
     press(reader->fetch_button);
     ASSERT_TRUE(readings_done());
     // A failed reading afterwards keeps the place.
@@ -204,11 +206,35 @@ TEST_F(Readings, TheNextRunContinuesFromTheLastChapterShown) {
 
     press_down();
     ASSERT_TRUE(wait_until([&] { return recorded.fetched_links().size() == 3; }));
-    EXPECT_EQ(recorded.fetched_links().back(), "A/");
-    EXPECT_TRUE(reader->windowTitle().endsWith(QStringLiteral("正在获取… A/")));
+    EXPECT_EQ(recorded.fetched_links().back(), "https://www.qubige.com/A/");
+    EXPECT_TRUE(
+        reader->windowTitle().endsWith(QStringLiteral("正在获取… https://www.qubige.com/A/")));
     gate.open();
     ASSERT_TRUE(readings_done());
-    EXPECT_EQ(reader->content_box->toPlainText(), QStringLiteral("\nA/\n"));
+    EXPECT_EQ(reader->content_box->toPlainText(), QStringLiteral("\nhttps://www.qubige.com/A/\n"));
+}
+
+TEST_F(Readings, ASavedNextLinkOffTheSiteIsNeverFetched) {
+    gate.open();
+    reader->link_box->setText(QStringLiteral("https://www.qubige.com/A"));
+    press(reader->fetch_button);
+    ASSERT_TRUE(readings_done());
+    reader->close();
+    windows.reset();
+    // The settings file is the user's: someone wrote another host into it.
+    {
+        ReaderSettings edited{recorded.settings_folder.filePath(QStringLiteral("settings.ini"))};
+        edited.save_reading_place({.chapter_link = "https://www.qubige.com/A",
+                                   .next_link = "https://other.example/steal.html"});
+    }
+    windows = std::make_unique<ProgramWindows>(recorded.seams());
+    windows->open_reader_window();
+    reader = windows->reader_window();
+    press_down();
+    QTest::qWait(100);
+    for (const std::string& link : recorded.fetched_links()) {
+        EXPECT_EQ(link.find("other.example"), std::string::npos) << link;
+    }
 }
 
 TEST_F(Readings, BackAndForwardReadTheChaptersAgainAndPagingGoesOnFromThere) {

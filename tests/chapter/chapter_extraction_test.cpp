@@ -231,7 +231,12 @@ INSTANTIATE_TEST_SUITE_P(
         LinkCase{"LongerHostNameGivesTheOriginAlone", links(30, ".other.example/x"),
                  "https://www.qubige.com"},
         LinkCase{"UnreadableAddressGivesTheOriginAlone", links(30, ":99999/x"),
-                 "https://www.qubige.com"}),
+                 "https://www.qubige.com"},
+        // The site's host on another port is another server.
+        LinkCase{"AnotherPortGivesTheOriginAlone", links(30, ":8443/7_7001/2.html"),
+                 "https://www.qubige.com"},
+        LinkCase{"TheSitesOwnPortWrittenOutStays", links(30, ":443/7_7001/2.html"),
+                 "https://www.qubige.com:443/7_7001/2.html"}),
     [](const testing::TestParamInfo<LinkCase>& case_info) { return case_info.param.name; });
 
 TEST(FixtureSite, EveryPageGivesItsExpectedTextAndNextLink) {

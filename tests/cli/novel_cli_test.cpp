@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -195,6 +196,42 @@ TEST_F(NovelTool, EndingsGiveTheStatusesAScriptExpects) {
         EXPECT_TRUE(finished.err.starts_with("novel: ")) << finished.err;
         EXPECT_EQ(std::count(finished.err.begin(), finished.err.end(), '\n'), 1) << finished.err;
     }
+}
+
+// Files that are no place for a download, and journals that do not fit.
+TEST_F(NovelTool, OutputsAndJournalsThatDoNotFitAreRefusedWithTheReason) {
+    const std::vector<fixture::FixturePage> pages =
+        fixture::generate_book({.book = "91", .chapter_count = 4});
+    fixture::SitePages site = fixture::as_site(pages);
+    site.erase("/91/3.html");
+    serve(site);
+    ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+    const auto started = std::chrono::steady_clock::now();
+    const Finished fifo = run({"download", "-q", "-o", "fifo", "91", "1", "4"});
+    EXPECT_EQ(fifo.status, 3);
+    EXPECT_NE(fifo.err.find("不是普通文件"), std::string::npos) << fifo.err;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s) << "a FIFO never holds the tool";
+
+    ASSERT_EQ(run({"download", "-q", "-o", "b.txt", "91", "1", "4"}).status, 1);
+    const std::string broken_off = testing::file_contents(dir_ / "b.txt");
+    ASSERT_TRUE(read_journal((dir_ / "b.txt").string()).has_value());
+    server_->clear_requests();
+    const Finished other_book =
+        run({"download", "-q", "--continue", "-o", "b.txt", "92", "1", "4"});
+    EXPECT_EQ(other_book.status, 2);
+    EXPECT_NE(other_book.err.find("无法继续下载"), std::string::npos) << other_book.err;
+
+    // A next address that leads off the site.
+    const std::string journal = journal_path((dir_ / "b.txt").string());
+    std::string state = testing::file_contents(journal);
+    const std::size_t next = state.find("next=") + 5;
+    state.replace(next, state.find('\n', next) - next, "https://other.example/91/3.html");
+    std::ofstream(journal, std::ios::binary) << state;
+    const Finished elsewhere = run({"download", "-q", "--continue", "-o", "b.txt"});
+    EXPECT_EQ(elsewhere.status, 2);
+    EXPECT_NE(elsewhere.err.find("不在本站"), std::string::npos) << elsewhere.err;
+    EXPECT_EQ(testing::file_contents(dir_ / "b.txt"), broken_off);
+    EXPECT_TRUE(server_->requested_targets().empty());
 }
 
 // A run broken off, by Ctrl-C or by kill -9, continues to the very file an

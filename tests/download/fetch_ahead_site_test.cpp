@@ -7,6 +7,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -149,6 +150,56 @@ TEST_F(FetchingAhead, ASiteThatAsksForLessGetsOneRequestAtATime) {
     EXPECT_EQ(run.file, expected);
     EXPECT_GT(most_at_once_.load(), 1) << "ahead of the 429, several at once";
     EXPECT_EQ(most_counted_at_once_.load(), 1) << "behind it, one at a time";
+}
+
+// A busy site: pages take their time, a missing page's 404 comes at once.
+// However fast the misses come, each guess is sent once and the waste stays
+// within twice the window.
+TEST_F(FetchingAhead, InstantMissesNeverTurnIntoAFlood) {
+    fixture::SitePages site;
+    const std::vector<fixture::FixturePage> plain =
+        fixture::generate_book({.book = "7_7001", .first_chapter = 880001, .chapter_count = 12});
+    const std::vector<fixture::FixturePage> mixed =
+        fixture::generate_book({.book = "7_7002",
+                                .first_chapter = 1,
+                                .chapter_count = 10,
+                                .two_page_chapters = {2, 5, 6, 9}});
+    for (const auto* book : {&plain, &mixed}) {
+        for (const fixture::FixturePage& page : *book) site[page.path] = page.bytes;
+    }
+    const auto answer = fixture::slow_pages_instant_misses(site, 60ms);
+    server_ = std::make_unique<fixture::FixtureSiteServer>(
+        site, fixture::SiteServerOptions{.port = 443, .keep_alive = true, .answer = answer});
+    ASSERT_TRUE(server_->listening());
+
+    struct Case {
+        RangeRequest request;
+        std::size_t pages;
+    };
+    const Case cases[] = {{{"7_7001", "880001", "880012"}, plain.size()},
+                          {{"7_7001", "880001", "880004"}, 4},
+                          {{"7_7002", "1", "10"}, mixed.size()}};
+    for (const Case& chain : cases) {
+        for (const int window : {1, 4, 8}) {
+            SCOPED_TRACE(chain.request.book + " " + chain.request.start +
+                         " W=" + std::to_string(window));
+            server_->clear_requests();
+            FetchAhead ahead(window);
+            const Run run = download(ahead, chain.request, "polite.txt");
+            ASSERT_EQ(run.result.end, RangeEnd::reached_end);
+            ASSERT_EQ(run.result.pages, chain.pages);
+            // Guesses still on their way when the run ended reach the site too.
+            std::this_thread::sleep_for(100ms);
+            const std::vector<std::string> seen = server_->requested_targets();
+            EXPECT_LE(seen.size(), chain.pages + 2 * static_cast<std::size_t>(window));
+            if (window == 1) {
+                EXPECT_EQ(seen.size(), chain.pages) << "one by one: nothing guessed";
+            }
+            std::map<std::string, int> asked;
+            for (const std::string& target : seen) ++asked[target];
+            for (const auto& [target, times] : asked) EXPECT_EQ(times, 1) << target;
+        }
+    }
 }
 
 }  // namespace

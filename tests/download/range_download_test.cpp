@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
@@ -117,6 +118,7 @@ TEST_F(RangeDownload, StopRulesEndTheRunWithEveryPageKept) {
 }
 
 TEST_F(RangeDownload, APageThatIsNoChapterIsNeverWrittenAndStopsTheRun) {
+    // A chapterless 200 is waited out like a 503; only when it stays does the run stop.
     struct Case {
         const char* name;
         PageAnswer answer;
@@ -131,8 +133,13 @@ TEST_F(RangeDownload, APageThatIsNoChapterIsNeverWrittenAndStopsTheRun) {
     };
     for (const Case& failing : cases) {
         SCOPED_TRACE(failing.name);
-        pages_.script("/123/2_2.html", {failing.answer});
+        const bool waited_out = failing.answer.status == 200;
+        pages_.script(
+            "/123/2_2.html",
+            std::vector<PageAnswer>(waited_out ? 1 + kQuickRetries.retries : 1, failing.answer));
         const RangeResult result = run("1", "5");
+        EXPECT_FALSE(result.network_failed);
+        EXPECT_TRUE(result.can_continue());
         EXPECT_EQ(result.end, RangeEnd::fetch_failed);
         EXPECT_EQ(result.pages, 2u);
         EXPECT_EQ(result.failed_link, site("/123/2_2.html"));
@@ -144,6 +151,16 @@ TEST_F(RangeDownload, APageThatIsNoChapterIsNeverWrittenAndStopsTheRun) {
                   std::string::npos)
             << "the box names the third page";
     }
+}
+
+TEST_F(RangeDownload, ARateLimitPageIsWaitedOutAndAsksTheSourceForLess) {
+    const PageAnswer too_many{.body = fixture::gbk("<html>访问过于频繁</html>"), .status = 200};
+    pages_.script("/123/2.html", {too_many, too_many, {.status = 200}});
+    const RangeResult result = run("1", "3");
+    EXPECT_EQ(result.end, RangeEnd::reached_end);
+    EXPECT_EQ(file_contents(output_), blocks({0, 1, 2, 3}));
+    EXPECT_EQ(std::count(pages_.fetched.begin(), pages_.fetched.end(), site("/123/2.html")), 4);
+    EXPECT_EQ(pages_.slow_downs, 3);
 }
 
 TEST_F(RangeDownload, AFreshRunWhoseFirstPageFailsLeavesTheFileAsItWas) {

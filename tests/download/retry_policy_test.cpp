@@ -21,7 +21,8 @@ TEST(ClassifyAnswer, RetriesOnlyWhatMayHeal) {
         EXPECT_EQ(classify_answer(TransportError::none, status, true), AnswerKind::failed)
             << status;
     }
-    EXPECT_EQ(classify_answer(TransportError::none, 200, false), AnswerKind::failed);
+    // The site's rate-limit page comes with 200 and no chapter: it is waited out.
+    EXPECT_EQ(classify_answer(TransportError::none, 200, false), AnswerKind::transient);
     EXPECT_EQ(classify_answer(TransportError::other, 0, false), AnswerKind::failed);
     EXPECT_EQ(classify_answer(TransportError::stopped, 0, false), AnswerKind::stopped);
 }
@@ -49,6 +50,13 @@ TEST(ParseRetryAfter, ReadsSecondsAndEveryHttpDateForm) {
     EXPECT_EQ(parse_retry_after("Sun Nov  6 08:49:37 1994", now), 7000ms);
     EXPECT_EQ(parse_retry_after("Sun, 06 Nov 1994 08:49:00 GMT", now), 0ms) << "a date gone by";
     EXPECT_EQ(parse_retry_after("99999999999999999999999", now), Milliseconds::max());
+    // Far beyond what the clock's nanoseconds hold: a long wait, capped by the policy.
+    for (const char* far : {"Fri, 01 Jan 2300 00:00:00 GMT", "Fri, 31 Dec 9999 23:59:59 GMT"}) {
+        const std::optional<Milliseconds> wait = parse_retry_after(far, now);
+        ASSERT_TRUE(wait.has_value()) << far;
+        EXPECT_GT(*wait, Milliseconds(3600LL * 24 * 365 * 1000 * 200)) << far;
+        EXPECT_EQ(retry_wait(RetryPolicy{}, 1, 0.0, wait), 120000ms) << far;
+    }
     for (const char* unreadable : {"", "soon", "-5", "1.5", "Sun, 32 Nov 1994 08:49:37 GMT"}) {
         EXPECT_EQ(parse_retry_after(unreadable, now), std::nullopt) << unreadable;
     }

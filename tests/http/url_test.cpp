@@ -31,3 +31,15 @@ TEST(UrlHost, NothingForAnAddressThatDoesNotParse) {
     EXPECT_EQ(url_host("https://www.example.com\x81\x22/x"), std::nullopt);
     EXPECT_EQ(url_host("https://www.example.com/\0@other.example/"s), std::nullopt);
 }
+
+TEST(UrlOrigin, TellsSchemeHostAndPortTheWayTheTransferReadsThem) {
+    const auto origin = [](std::string_view url) { return url_origin(url); };
+    const UrlOrigin site{"https", "www.example.com", "443"};
+    EXPECT_EQ(origin("https://www.example.com"), site);
+    EXPECT_EQ(origin("HTTPS://WWW.example.com:443/1_2/3.html"), site);
+    EXPECT_NE(origin("https://www.example.com:8443/1_2/3.html"), site) << "another port";
+    EXPECT_NE(origin("http://www.example.com/1_2/3.html"), site) << "another scheme";
+    EXPECT_NE(origin("https://www.example.com@127.0.0.1/x"), site) << "another host";
+    EXPECT_EQ(origin("/1_2/3.html"), std::nullopt);
+    EXPECT_EQ(origin("https://www.example.com/\0x"s), std::nullopt);
+}

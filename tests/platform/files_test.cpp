@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -150,3 +151,31 @@ TEST(ProgramDirectory, IsTheDirectoryThatHoldsTheRunningProgram) {
 }
 
 }  // namespace
+
+TEST_F(FilesTest, OnlyRegularFilesAreReadOrWrittenAndJournalsRefuseLinks) {
+    const std::string fifo = path("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // None of these may block on a FIFO nobody reads or writes.
+    EXPECT_EQ(open_for_writing(fifo).reason, NOT_A_REGULAR_FILE);
+    EXPECT_EQ(append_file(fifo, "x"sv).reason, NOT_A_REGULAR_FILE);
+    EXPECT_EQ(write_file(fifo, "x"sv).reason, NOT_A_REGULAR_FILE);
+    EXPECT_EQ(read_file(fifo).reason, NOT_A_REGULAR_FILE);
+    EXPECT_EQ(open_for_writing("/dev/null").reason, NOT_A_REGULAR_FILE);
+
+    const std::string target = path("target");
+    ASSERT_TRUE(write_file(target, "old"sv).ok);
+    fs::create_symlink(target, path("link"));
+    EXPECT_TRUE(append_file(path("link"), "+"sv).ok);
+    EXPECT_FALSE(append_file(path("link"), "+"sv, Links::refuse).ok);
+    EXPECT_FALSE(read_file(path("link"), Links::refuse).ok);
+    EXPECT_EQ(read_file(target).bytes, "old+");
+
+    // A file planted at the old temporary name is left alone by an atomic replace.
+    fs::create_symlink(target, path("state.tmp"));
+    ASSERT_TRUE(replace_file_atomically(path("state"), "new"sv).ok);
+    EXPECT_EQ(read_file(path("state")).bytes, "new");
+    EXPECT_EQ(read_file(target).bytes, "old+");
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_)) ++entries;
+    EXPECT_EQ(entries, 5u) << "fifo, target, link, state.tmp and state: no temporary left";
+}

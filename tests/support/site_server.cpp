@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <set>
 #include <stdexcept>
 #include <string_view>
 #include <thread>
@@ -140,6 +141,17 @@ FixtureSiteServer::FixtureSiteServer(SitePages pages, SiteServerOptions options)
     while (!impl.server.is_running() && !impl.finished) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+}
+
+std::function<SiteAnswer(const std::string&)> slow_pages_instant_misses(
+    const SitePages& pages, std::chrono::milliseconds page_delay) {
+    std::set<std::string, std::less<>> present;
+    for (const auto& [path, bytes] : pages) present.insert(path);
+    return [present = std::move(present), page_delay](const std::string& target) {
+        const std::string_view path = std::string_view(target).substr(0, target.find('?'));
+        if (present.contains(path)) return SiteAnswer{.delay = page_delay};
+        return SiteAnswer{.status = 404, .body = "<html>404 Not Found</html>"};
+    };
 }
 
 FixtureSiteServer::~FixtureSiteServer() {

@@ -33,6 +33,12 @@ struct SiteServerOptions {
     std::function<SiteAnswer(const std::string&)> answer;
 };
 
+// As a busy site answers: every page after page_delay, but a missing page's
+// 404 at once (the error path is cheap). Fetching ahead must not turn the
+// fast misses into a flood of requests.
+[[nodiscard]] std::function<SiteAnswer(const std::string&)> slow_pages_instant_misses(
+    const SitePages& pages, std::chrono::milliseconds page_delay);
+
 class FixtureSiteServer {
 public:
     // Listening once constructed; check listening() before use.
