@@ -77,8 +77,12 @@ StoreResult Library::store_page(const PageToStore& page) {
     const auto failed = [](const sqlite::Status& status) {
         return StoreResult{.status = library_status(status)};
     };
-    WriteTransaction transaction(db);
-    if (!transaction.begun().ok()) return failed(transaction.begun());
+    // Inside a batch the batch's transaction holds the page.
+    std::optional<WriteTransaction> transaction;
+    if (sqlite3_get_autocommit(db) != 0) {
+        transaction.emplace(db);
+        if (!transaction->begun().ok()) return failed(transaction->begun());
+    }
 
     const Chapter& chapter = page.chapter;
     const std::uint64_t hash = page_hash(chapter.text);
@@ -142,8 +146,37 @@ ON CONFLICT(address) DO UPDATE SET
                      });
         if (!status.ok()) return failed(status);
     }
-    if (status = transaction.commit(); !status.ok()) return failed(status);
+    if (transaction) {
+        if (status = transaction->commit(); !status.ok()) return failed(status);
+    }
     return {.outcome = outcome};
+}
+
+LibraryBatch Library::begin_batch() { return LibraryBatch(connection_.get()); }
+
+LibraryBatch::LibraryBatch(Library::Connection* connection) : connection_(connection) {
+    begun_ = library_status(sqlite::execute(connection_->db.get(), "BEGIN IMMEDIATE"));
+    open_ = begun_.ok();
+}
+
+LibraryBatch::LibraryBatch(LibraryBatch&& other) noexcept
+    : connection_(other.connection_), begun_(std::move(other.begun_)), open_(other.open_) {
+    other.open_ = false;
+}
+
+LibraryBatch::~LibraryBatch() {
+    if (open_) (void)sqlite::execute(connection_->db.get(), "ROLLBACK");
+}
+
+LibraryStatus LibraryBatch::commit() {
+    if (!open_)
+        return begun_.ok()
+                   ? LibraryStatus{.error = LibraryError::other, .message = "the batch is over"}
+                   : begun_;
+    sqlite3* db = connection_->db.get();
+    const sqlite::Status committed = sqlite::execute(db, "COMMIT");
+    open_ = !committed.ok() && sqlite3_get_autocommit(db) == 0;
+    return library_status(committed);
 }
 
 PageLookup Library::page_at(std::string_view address) const {

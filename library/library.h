@@ -147,6 +147,8 @@ struct IntegrityReport {
     std::int64_t damaged_pages = 0;  // whose text no longer matches its hash
 };
 
+class LibraryBatch;
+
 class Library {
 public:
     struct Connection;
@@ -160,6 +162,9 @@ public:
     // Keeps the page and brings its book up to date: a name or author the
     // page knew replaces the stored one, a fallback name never does.
     [[nodiscard]] StoreResult store_page(const PageToStore& page);
+    // Stores made until the batch commits are one transaction: many pages
+    // at once (an import) cost one sync, not one each.
+    [[nodiscard]] LibraryBatch begin_batch();
     [[nodiscard]] PageLookup page_at(std::string_view address) const;
 
     [[nodiscard]] LibraryStatus set_reading_place(std::string_view book_number,
@@ -180,6 +185,25 @@ public:
 
 private:
     std::unique_ptr<Connection> connection_;
+};
+
+// Rolled back unless committed; the library must outlive it.
+class LibraryBatch {
+public:
+    explicit LibraryBatch(Library::Connection* connection);
+    ~LibraryBatch();
+    LibraryBatch(LibraryBatch&& other) noexcept;
+    LibraryBatch& operator=(LibraryBatch&&) = delete;
+    LibraryBatch(const LibraryBatch&) = delete;
+    LibraryBatch& operator=(const LibraryBatch&) = delete;
+
+    [[nodiscard]] const LibraryStatus& begun() const { return begun_; }
+    [[nodiscard]] LibraryStatus commit();
+
+private:
+    Library::Connection* connection_;
+    LibraryStatus begun_;
+    bool open_ = false;
 };
 
 // FNV-1a over the bytes: stable across runs, builds and machines.

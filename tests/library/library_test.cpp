@@ -227,6 +227,27 @@ TEST_F(LibraryTest, AFullDiskIsReportedAsFullAndKeepsWhatWasThere) {
     EXPECT_EQ(report.damaged_pages, 0);
 }
 
+TEST_F(LibraryTest, ABatchStoresAllOrNothing) {
+    {
+        LibraryBatch dropped = library_->begin_batch();
+        ASSERT_TRUE(dropped.begun().ok());
+        ASSERT_EQ(store(*library_, "1", "1", "2").outcome, StoreOutcome::inserted);
+        // Seen inside the batch, gone when it ends without a commit.
+        EXPECT_TRUE(library_->page_at(page_address("1", "1")).found);
+    }
+    EXPECT_FALSE(library_->page_at(page_address("1", "1")).found);
+    EXPECT_TRUE(library_->bookshelf().rows.empty());
+
+    LibraryBatch batch = library_->begin_batch();
+    for (int n = 1; n <= 50; ++n) {
+        ASSERT_TRUE(store(*library_, "1", std::to_string(n), std::to_string(n + 1)).status.ok());
+    }
+    ASSERT_TRUE(batch.commit().ok());
+    EXPECT_FALSE(batch.commit().ok());
+    EXPECT_EQ(library_->bookshelf().rows.at(0).pages, 50);
+    EXPECT_EQ(library_->chain("1").pages, 50u);
+}
+
 TEST(LibraryPath, FollowsXdgDataHome) {
     EXPECT_EQ(default_library_path("/data", "/home/u"), "/data/novel_reader/library.sqlite3");
     EXPECT_EQ(default_library_path(nullptr, "/home/u"),
