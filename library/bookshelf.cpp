@@ -35,15 +35,17 @@ BookLookup Library::book(std::string_view book_number) const {
 }
 
 Bookshelf Library::bookshelf() const {
-    // Counts and the newest page come from the pages_by_book index, without
-    // touching a page's text.
     const std::string sql = "SELECT " + std::string(kFactsColumns) + R"sql(,
-    (SELECT count(*) FROM pages WHERE pages.book = books.number),
-    (SELECT count(DISTINCT coalesce(chapter_number, chapter_key)) FROM pages
-        WHERE pages.book = books.number),
+    coalesce(counts.pages, 0), coalesce(counts.chapters, 0),
     newest.title, newest.address,
     places.address, placed.title, places.read_at
 FROM books
+LEFT JOIN (
+    -- Only columns of pages_by_book: the rows themselves are never read.
+    -- A page whose key is not a number counts as a chapter of its own.
+    SELECT book, count(*) AS pages,
+           count(DISTINCT chapter_number) + count(*) - count(chapter_number) AS chapters
+    FROM pages GROUP BY book) AS counts ON counts.book = books.number
 LEFT JOIN places ON places.book = books.number
 LEFT JOIN pages AS placed ON placed.address = places.address
 LEFT JOIN pages AS newest ON newest.id = (
