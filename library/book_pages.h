@@ -12,9 +12,9 @@
 namespace novel {
 
 struct BookFacts {
-    std::string book_number;  // the first path segment of its chapter addresses
-    std::string name;         // GBK; the book number when the pages never said
-    std::string author;       // GBK; empty when unknown
+    std::string book_number;     // the first path segment of its chapter addresses
+    std::string name;            // GBK; the book number when the pages never said
+    std::string author;          // GBK; empty when unknown
     std::string source_address;  // the book's folder on the site
     std::int64_t first_fetched = 0;
     std::int64_t last_fetched = 0;

@@ -222,4 +222,39 @@ std::size_t DecodedGbk::byte_offset(std::size_t unit) const {
     return offset;
 }
 
+std::string utf16_to_gb18030(std::u16string_view utf16) {
+    const IconvHandle encoder = open_iconv("GB18030", "UTF-16LE");
+    if (!encoder) return {};
+    std::string out;
+    out.reserve(utf16.size() * 2);
+    // Each character on its own: a lone surrogate is then one "?" and the
+    // rest carries on; texts are a few thousand characters.
+    for (std::size_t at = 0; at < utf16.size();) {
+        const char16_t unit = utf16[at];
+        const bool pair = unit >= 0xD800 && unit <= 0xDBFF && at + 1 < utf16.size() &&
+                          utf16[at + 1] >= 0xDC00 && utf16[at + 1] <= 0xDFFF;
+        if (unit < 0x80) {
+            out.push_back(static_cast<char>(unit));
+            ++at;
+            continue;
+        }
+        const std::size_t units = pair ? 2 : 1;
+        std::array<char, 4> input{};
+        for (std::size_t k = 0; k < units; ++k) {
+            input[2 * k] = static_cast<char>(utf16[at + k] & 0xFF);
+            input[2 * k + 1] = static_cast<char>(utf16[at + k] >> 8);
+        }
+        std::array<char, 8> output{};
+        const std::size_t made =
+            convert_one(encoder.get(), input.data(), 2 * units, output.data(), output.size());
+        if (made == 0) {
+            out.push_back(kUnmappable);
+        } else {
+            out.append(output.data(), made);
+        }
+        at += units;
+    }
+    return out;
+}
+
 }  // namespace novel

@@ -18,6 +18,10 @@ namespace novel {
 // basic plane, anything unmapped) becomes "?".
 [[nodiscard]] std::string utf16_to_gbk(std::u16string_view utf16);
 
+// GB18030 holds every character; only a lone surrogate becomes "?". Empty
+// when the system has no GB18030 converter.
+[[nodiscard]] std::string utf16_to_gb18030(std::u16string_view utf16);
+
 // A decoded text together with where each UTF-16 unit came from.
 class DecodedGbk {
 public:

@@ -106,3 +106,26 @@ TEST(DecodedGbk, OffsetsAgreeWithACharacterByCharacterWalkOnLongMixedText) {
         ASSERT_EQ(decoded.byte_offset(decoded.utf16().size()), bytes.size());
     }
 }
+
+TEST(Gb18030, EncodesEveryCharacterAndOnlyLoneSurrogatesBecomeQuestionMarks) {
+    struct Case {
+        std::u16string_view utf16;
+        std::string_view gb18030;
+    };
+    const Case cases[] = {
+        {u"", ""sv},
+        {u"a\r\n", "a\r\n"sv},
+        {u"\u4e2d", "\xd6\xd0"sv},                    // two bytes, as in GBK
+        {u"\u20ac", "\xa2\xe3"sv},                    // the euro sign GBK has as 0x80
+        {u"\U0001F600", "\x94\x39\xfc\x36"sv},        // outside the basic plane: four bytes
+        {u"x\xd800y", "x?y"sv},                       // a lone high surrogate
+        {u"\xdc00\u4e2d", "?\xd6\xd0"sv},             // a lone low surrogate
+        {std::u16string_view(u"a\0b", 3), "a\0b"sv},  // NUL kept
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(utf16_to_gb18030(c.utf16), c.gb18030);
+    }
+    // GBK text goes through GB18030 unchanged, character for character.
+    const std::string gbk = utf16_to_gbk(u"\u591c\u884c\u8bb0 abc");
+    EXPECT_EQ(utf16_to_gb18030(gbk_to_utf16(gbk)), gbk);
+}

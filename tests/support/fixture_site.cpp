@@ -104,6 +104,11 @@ std::string chapter_page(const ChapterPage& page) {
     out += "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n";
     out += "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gbk\" />\r\n";
     out += "<title>" + page.title.value_or("") + gbk("_趣笔阁") + "</title>\r\n";
+    if (!page.book_name.empty()) {
+        out += "<meta name=\"description\" content=\"" + gbk("趣笔阁提供了") + page.author +
+               gbk("创作的玄幻小说《") + page.book_name +
+               gbk("》干净清爽无错字的文字章节在线阅读") + "\" />\r\n";
+    }
     out += "</head>\r\n<body>\r\n" + page.body_prefix;
 
     out += "<div class=\"header\"><div class=\"nav\"><ul>\r\n";
@@ -114,7 +119,8 @@ std::string chapter_page(const ChapterPage& page) {
 
     out += "<div class=\"content_read\"><div class=\"box_con\">\r\n";
     out += "<div class=\"con_top\">" + link(page, "/", gbk("趣笔阁")) + " &gt; " +
-           link(page, page.index_path, gbk("目录")) + "</div>\r\n";
+           link(page, page.index_path, page.book_name.empty() ? gbk("目录") : page.book_name) +
+           "</div>\r\n";
     const std::string chapter_links = link(page, page.previous_path, gbk("上一章")) + " &larr; " +
                                       link(page, page.index_path, gbk("章节目录")) + " &rarr; " +
                                       link(page, page.next_path, gbk("下一章"));
@@ -179,6 +185,8 @@ std::vector<FixturePage> generate_book(const BookSpec& plan) {
                 .previous_path = page_path(plan.book, chapter - 1, 1),
                 .index_path = index_path,
                 .upper_case_links = chapter % 3 == 0,
+                .book_name = plan.name,
+                .author = plan.author,
             };
             const auto assemble = [&] {
                 std::vector<Paragraph> all = paragraphs;

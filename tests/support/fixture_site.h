@@ -31,6 +31,10 @@ struct ChapterPage {
     bool footer_links = true;  // the six links behind the content block
     bool upper_case_links = false;
     std::string body_prefix;  // raw bytes right behind <body>, ahead of every link
+    // The breadcrumb's caption and the description meta in the head; with no
+    // name the breadcrumb says "目录" and the head has no description.
+    std::string book_name;
+    std::string author;
 };
 
 // The page's bytes, with CR LF line ends as the site writes them.
@@ -63,6 +67,8 @@ struct BookSpec {
     // Pad each page's body with paragraphs until the page holds about this
     // many bytes; 0 keeps the few natural paragraphs.
     std::size_t page_bytes = 0;
+    std::string name = gbk("夜行记");  // GBK, as the pages state it
+    std::string author = gbk("山中客");
 };
 
 struct FixturePage {
