@@ -56,7 +56,10 @@ public:
                 items_.emplace_back(ChainGap{std::string(kOrigin) + page.path});
                 continue;
             }
-            if (key == "3") chapter.text += gbk("\r\n    这是他说的话：a<b>&c\x01" "d\"。");
+            if (key == "3")
+                chapter.text +=
+                    gbk("\r\n    这是他说的话：a<b>&c\x01"
+                        "d\"。");
             if (key == "6") retitle(&chapter, gbk("第6章 夜行（1/3）"));
             if (key == "6_2") retitle(&chapter, gbk("第6章 夜行(2/3)"));
             add(chapter, page.path, key);
@@ -295,9 +298,10 @@ TEST_P(EpubExport, TitlePageShowsAuthorSourceAndFetchTimes) {
     EXPECT_NE(lines[2].find("2024-03-01 07:00"), std::string::npos) << lines[2];
 }
 
-INSTANTIATE_TEST_SUITE_P(Scripts, EpubExport, ::testing::Values(false, true), [](const auto& script) {
-    return script.param ? "Traditional" : "Simplified";
-});
+INSTANTIATE_TEST_SUITE_P(Scripts, EpubExport, ::testing::Values(false, true),
+                         [](const auto& script) {
+                             return script.param ? "Traditional" : "Simplified";
+                         });
 
 TEST(EpubExportTraditional, ChangesTheCharactersThemselves) {
     FixtureBook book;
