@@ -164,6 +164,12 @@ std::string paragraph_element(std::string_view text, std::string_view css_class)
     return out;
 }
 
+void append_paragraph_element(std::string_view text, std::string* out) {
+    out->append("<p>");
+    append_xml_escaped(text, out);
+    out->append("</p>\n");
+}
+
 std::string utc_timestamp(long long seconds) { return format_time(seconds, "%Y-%m-%dT%H:%M:%SZ"); }
 std::string utc_minute(long long seconds) { return format_time(seconds, "%Y-%m-%d %H:%M"); }
 

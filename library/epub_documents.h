@@ -48,6 +48,7 @@ inline constexpr std::string_view kNavigationHref = "nav.xhtml";
 [[nodiscard]] std::string text_document_tail();
 // "<p>text</p>" or "<p class=\"css_class\">text</p>".
 [[nodiscard]] std::string paragraph_element(std::string_view text, std::string_view css_class = {});
+void append_paragraph_element(std::string_view text, std::string* out);
 
 // "YYYY-MM-DDThh:mm:ssZ" for seconds since the epoch.
 [[nodiscard]] std::string utc_timestamp(long long seconds);

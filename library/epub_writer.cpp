@@ -111,14 +111,14 @@ private:
         return true;
     }
 
-    // The text in the export's script; ready for XML either way.
+    // The text in the export's script. OpenCC stops at a NUL, so what XML
+    // forbids goes first; without conversion the escaping drops it later.
     std::string in_script(std::string_view utf8) {
-        std::string clean = xml_characters_only(utf8);
-        if (!converter_) return clean;
-        std::optional<std::string> converted = converter_->convert(clean);
+        if (!converter_) return std::string(utf8);
+        std::optional<std::string> converted = converter_->convert(xml_characters_only(utf8));
         if (!converted) {
             fail(EpubError::converter, "the traditional-character converter failed on a text");
-            return clean;
+            return std::string(utf8);
         }
         return std::move(*converted);
     }
@@ -128,16 +128,19 @@ private:
             finish_chapter();
             start_chapter(page);
         }
+        const std::string text = in_script(utf8_from_gbk(page.text));
         std::string body;
-        for (const std::string& line : page_paragraphs(in_script(utf8_from_gbk(page.text)))) {
-            body += paragraph_element(line);
+        body.reserve(text.size() + text.size() / 8);
+        for (const std::string_view line : page_paragraphs(text)) {
+            append_paragraph_element(line, &body);
         }
         chapter_file_ << body;
     }
 
     void start_chapter(const ChainPage& page) {
         chapter_ = std::string(parse_chapter_key(page.chapter_key).chapter);
-        std::string title = in_script(strip_page_suffix(utf8_from_gbk(page.title)));
+        std::string title =
+            in_script(xml_characters_only(strip_page_suffix(utf8_from_gbk(page.title))));
         if (title.empty()) title = chapter_;
         const int number = ++result_.chapters_written;
         EpubEntry entry{.id = numbered("c%04d", number),
@@ -197,8 +200,8 @@ private:
         const std::string name = utf8_from_gbk(book_.name);
         const EpubFacts facts{
             .identifier = "urn:uuid:" + book_uuid(book_.book_number),
-            .title = in_script(name.empty() ? book_.book_number : name),
-            .author = in_script(utf8_from_gbk(book_.author)),
+            .title = in_script(xml_characters_only(name.empty() ? book_.book_number : name)),
+            .author = in_script(xml_characters_only(utf8_from_gbk(book_.author))),
             .language = language(),
             .source_address = xml_characters_only(book_.source_address),
             .modified = utc_timestamp(options_.modified_at.value_or(std::time(nullptr))),

@@ -95,6 +95,12 @@ std::string xml_characters_only(std::string_view utf8) {
 std::string xml_escape(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size() + utf8.size() / 8);
+    append_xml_escaped(utf8, &out);
+    return out;
+}
+
+void append_xml_escaped(std::string_view utf8, std::string* out_string) {
+    std::string& out = *out_string;
     for_each_allowed(utf8, [&](std::string_view character) {
         switch (character[0]) {
             case '&':
@@ -113,11 +119,10 @@ std::string xml_escape(std::string_view utf8) {
                 out.append(character);
         }
     });
-    return out;
 }
 
-std::vector<std::string> page_paragraphs(std::string_view utf8_text) {
-    std::vector<std::string> paragraphs;
+std::vector<std::string_view> page_paragraphs(std::string_view utf8_text) {
+    std::vector<std::string_view> paragraphs;
     if (utf8_text.starts_with("\r\n")) utf8_text.remove_prefix(2);
     bool title_line = true;
     while (!utf8_text.empty()) {
@@ -129,7 +134,7 @@ std::vector<std::string> page_paragraphs(std::string_view utf8_text) {
             continue;
         }
         const std::string_view paragraph = trim_indent(line);
-        if (!paragraph.empty()) paragraphs.emplace_back(paragraph);
+        if (!paragraph.empty()) paragraphs.push_back(paragraph);
     }
     return paragraphs;
 }

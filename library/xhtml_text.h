@@ -19,12 +19,15 @@ namespace novel {
 // xml_characters_only, with &, <, > and " written as entities, so the result
 // fits both element text and attribute values.
 [[nodiscard]] std::string xml_escape(std::string_view utf8);
+// The same, appended to out: a chapter's paragraphs go into one buffer.
+void append_xml_escaped(std::string_view utf8, std::string* out);
 
-// A page's paragraphs, one per line of its text (CR LF or LF), unescaped.
+// A page's paragraphs, one per line of its text (CR LF or LF), unescaped;
+// views into utf8_text.
 // The text opens with CR LF and the page's title line, which the document
 // shows as its heading and so is skipped here. Blank lines are dropped, and
 // the leading spaces (ASCII, full-width, no-break) the site indents with go,
 // since the style sheet indents instead.
-[[nodiscard]] std::vector<std::string> page_paragraphs(std::string_view utf8_text);
+[[nodiscard]] std::vector<std::string_view> page_paragraphs(std::string_view utf8_text);
 
 }  // namespace novel

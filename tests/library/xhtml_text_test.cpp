@@ -67,13 +67,13 @@ TEST(PageParagraphs, SkipsTheTitleLineAndBlankLinesAndTheIndent) {
     const std::string text =
         "\r\n第2章 夜行\r\n    第一段。\r\n\r\n    \r\n\xE3\x80\x80\xE3\x80\x80第二段。  \r\n"
         "\xC2\xA0\t第三段\n第四段";
-    const std::vector<std::string> expected = {"第一段。", "第二段。", "第三段", "第四段"};
+    const std::vector<std::string_view> expected = {"第一段。", "第二段。", "第三段", "第四段"};
     EXPECT_EQ(page_paragraphs(text), expected);
 }
 
 TEST(PageParagraphs, KeepsSpacesInsideAParagraph) {
     EXPECT_EQ(page_paragraphs("\r\nT\r\n    a  b \xE3\x80\x80 c"),
-              std::vector<std::string>{"a  b \xE3\x80\x80 c"});
+              std::vector<std::string_view>{"a  b \xE3\x80\x80 c"});
 }
 
 TEST(PageParagraphs, TextWithTitleOnlyOrNothingHasNoParagraphs) {
