@@ -139,8 +139,7 @@ std::optional<Milliseconds> parse_retry_after(std::string_view value,
     }
     const std::optional<long long> date = parse_http_date(value);
     if (!date) return std::nullopt;
-    const auto now_ms =
-        std::chrono::duration_cast<Milliseconds>(now.time_since_epoch()).count();
+    const auto now_ms = std::chrono::duration_cast<Milliseconds>(now.time_since_epoch()).count();
     // Years up to 9999 in milliseconds fit a 64-bit count with room to spare.
     const long long wait = *date * 1000 - now_ms;
     return Milliseconds(std::max(wait, 0LL));

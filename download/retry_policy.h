@@ -22,13 +22,13 @@ struct RetryPolicy {
 
 // How a page request ended.
 enum class AnswerKind {
-    page,       // a 2xx answer with a chapter in it
+    page,  // a 2xx answer with a chapter in it
     // Worth another attempt: no connection, a time-out, 408, 429, 5xx of the
     // list, and a 2xx page that is empty or has no chapter in it (the site's
     // rate-limit page comes with 200).
     transient,
-    failed,  // not worth another: other 4xx and the like
-    stopped,    // the user stopped the run
+    failed,   // not worth another: other 4xx and the like
+    stopped,  // the user stopped the run
 };
 
 // body_has_chapter: the answer is not empty and holds the content marker.

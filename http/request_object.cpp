@@ -264,6 +264,9 @@ bool HttpRequestObject::State::prepare(std::string_view request_body) {
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
     curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    // A stop must not wait for a name lookup the system may take seconds to
+    // give up on: the lookup's thread is left to end on its own.
+    curl_easy_setopt(e, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(e, CURLOPT_HTTP_CONTENT_DECODING, 0L);
 

@@ -12,7 +12,7 @@ packages=(
   qt6-translations-l10n openbox tmux
   openssl curl iproute2 util-linux procps
   dpkg-dev lintian desktop-file-utils appstream librsvg2-bin
-  clang libclang-rt-dev
+  clang libclang-rt-dev clang-format git
 )
 
 missing=()

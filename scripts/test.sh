@@ -2,10 +2,14 @@
 # Sets up the machine, then builds and runs every test: the normal build, the
 # core alone without the windows, and the whole suite under the sanitizers;
 # then fuzzes each fuzz target for a short while, built with clang under the
-# sanitizers, and prints the fuzzing figures.
+# sanitizers, and prints the fuzzing figures. The formatting is checked first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+
+echo "=== format"
+# The tree stays as clang-format writes it; a difference fails here, before any build.
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
 
 run_suite() {
   local dir=$1
