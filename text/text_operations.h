@@ -5,6 +5,12 @@
 // A match never begins on the second byte of a double-byte GBK character
 // (a lead byte 0x81-0xFE followed by a trail byte 0x40-0x7E or 0x80-0xFE),
 // so a marker such as "br" can never cut a Chinese character in half.
+// That is the rule of the byte: a lead byte always takes the byte after it
+// when that byte can be a trail, whether or not the code page gives the pair
+// a character. The converter in platform/gbk.h decides by the code page
+// instead (an unmapped pair's trail byte is read as a character of its own),
+// because the regex engine's positions must be those of the real decoding.
+// The two differ only on the pairs the code page leaves unmapped.
 // Case-blind matching folds ASCII letters only.
 
 #include <optional>

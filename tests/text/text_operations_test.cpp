@@ -5,6 +5,8 @@
 #include <random>
 #include <string>
 
+#include "platform/gbk.h"
+
 using namespace std::string_view_literals;
 using namespace novel;
 
@@ -224,4 +226,28 @@ TEST(TextOperationsRandomised, AgreeWithAPlainReferenceAndStayInBounds) {
         (void)split_text(text, needle);
         (void)trim_text(text);
     }
+}
+
+// The byte rule and the converter part ways on exactly the pairs GBK leaves
+// unmapped: a marker never matches inside one, while decoding reads its
+// trail byte as a character of its own.
+TEST(GbkCharacterRule, UnmappedPairsStayWholeForMarkersAndSplitWhenDecoded) {
+    int unmapped = 0;
+    for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+        for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+            if (trail == 0x7F) continue;
+            const std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
+            const std::u16string decoded = gbk_to_utf16(pair);
+            if (decoded.size() == 1 && decoded[0] != u'\uFFFD') continue;  // a character
+            ++unmapped;
+            ASSERT_EQ(decoded.size(), 2u) << lead << " " << trail;
+            EXPECT_EQ(decoded[0], u'\uFFFD');
+            // The trail alone is never found inside the pair, nor across it.
+            EXPECT_EQ(find_text(pair, pair.substr(1), 2), -1) << lead << " " << trail;
+            EXPECT_EQ(find_text(pair + "x", pair.substr(1) + "x", 2), -1);
+            EXPECT_EQ(find_text("a" + pair, pair), 2);
+            EXPECT_EQ(text_length(pair), 2);
+        }
+    }
+    EXPECT_EQ(unmapped, 2149);
 }
