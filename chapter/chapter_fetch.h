@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "chapter/chapter_extraction.h"
-#include "http/request_object.h"
+#include "http/transport_error.h"
 
 namespace novel {
 
@@ -20,17 +20,11 @@ struct FetchedChapter {
     TransportError error = TransportError::none;
 
     // A response came and its status was 2xx.
-    [[nodiscard]] bool succeeded() const {
-        return error == TransportError::none && status / 100 == 2;
-    }
+    [[nodiscard]] bool succeeded() const { return novel::succeeded(error, status); }
 };
 
 // A GET of link with the request routine's defaults, then extract_chapter.
 // A stop requested on stop abandons the request at once.
 [[nodiscard]] FetchedChapter fetch_chapter(std::string_view link, std::stop_token stop = {});
-
-// Why an exchange failed, in a few GBK words for the user ("连接超时",
-// "HTTP 状态 404"); empty when it did not fail.
-[[nodiscard]] std::string describe_failure(TransportError error, std::int32_t status);
 
 }  // namespace novel

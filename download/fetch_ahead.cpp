@@ -19,9 +19,8 @@ constexpr double kKeepLikelihood = 0.02;
 // The page the run waits for is never dropped to make room.
 constexpr double kNeeded = std::numeric_limits<double>::infinity();
 
-bool is_chapter(const ConcurrentRequests::Answer& answer) {
-    return answer.error == TransportError::none && answer.status / 100 == 2 &&
-           has_chapter_content(answer.body);
+bool is_chapter(const HttpResponse& response) {
+    return response.succeeded() && has_chapter_content(response.body);
 }
 
 }  // namespace
@@ -144,7 +143,8 @@ void FetchAhead::learn_from_page(const std::string& link, const ByteData& page) 
 void FetchAhead::take(std::vector<ConcurrentRequests::Answer> answers, const std::string& needed) {
     bool site_asks_for_less = false;
     for (ConcurrentRequests::Answer& answer : answers) {
-        site_asks_for_less = site_asks_for_less || answer.status == 429 || answer.status == 503;
+        HttpResponse& response = answer.response;
+        site_asks_for_less = site_asks_for_less || response.status == 429 || response.status == 503;
         const auto zombie = std::find_if(unwanted_.begin(), unwanted_.end(),
                                          [&](const Slot& slot) { return slot.id == answer.id; });
         if (zombie != unwanted_.end()) {
@@ -155,9 +155,9 @@ void FetchAhead::take(std::vector<ConcurrentRequests::Answer> answers, const std
             return !entry.second.held && entry.second.id == answer.id;
         });
         if (slot == slots_.end()) continue;
-        const bool chapter = is_chapter(answer);
+        const bool chapter = is_chapter(response);
         // A rate-limit page answered with 200 asks for less as a 503 does.
-        site_asks_for_less = site_asks_for_less || (answer.status == 200 && !chapter);
+        site_asks_for_less = site_asks_for_less || (response.status == 200 && !chapter);
         if (slot->first != needed && !chapter) {
             // A guess that failed is never sent again as one: only the run
             // asks for it, with its retries, if the chain really leads there.
@@ -166,12 +166,9 @@ void FetchAhead::take(std::vector<ConcurrentRequests::Answer> answers, const std
             slots_.erase(slot);
             continue;
         }
-        if (chapter) learn_from_page(slot->first, answer.body);
+        if (chapter) learn_from_page(slot->first, response.body);
         slot->second.held = true;
-        slot->second.answer = {.body = std::move(answer.body),
-                               .status = answer.status,
-                               .error = answer.error,
-                               .headers = std::move(answer.headers)};
+        slot->second.answer = std::move(response);
     }
     if (site_asks_for_less) slow_down();
 }

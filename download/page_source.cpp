@@ -5,12 +5,7 @@
 namespace novel {
 
 PageAnswer SerialPages::fetch(const std::string& link, std::stop_token stop) {
-    PageAnswer answer;
-    answer.body = http_request(link, {.returned_headers = &answer.headers,
-                                      .status = &answer.status,
-                                      .stop = std::move(stop),
-                                      .transport_error = &answer.error});
-    return answer;
+    return http_fetch(link, {.stop = std::move(stop)});
 }
 
 }  // namespace novel

@@ -7,17 +7,12 @@
 #include <stop_token>
 #include <string>
 
-#include "http/request_object.h"
+#include "http/http_response.h"
 
 namespace novel {
 
 // One answer to one request, whatever it was.
-struct PageAnswer {
-    ByteData body;
-    std::int32_t status = 0;
-    TransportError error = TransportError::none;
-    std::string headers;  // the response's header lines, CR LF separated
-};
+using PageAnswer = HttpResponse;
 
 class PageSource {
 public:

@@ -50,7 +50,7 @@ bool wait_for_retry(Milliseconds wait, const std::stop_token& stop,
 
 // Why an answer is no chapter, in a few GBK words.
 std::string failure_reason(const PageAnswer& answer) {
-    if (answer.error != TransportError::none || answer.status / 100 != 2) {
+    if (!answer.succeeded()) {
         return describe_failure(answer.error, answer.status);
     }
     if (answer.body.empty()) return utf16_to_gbk(u"页面是空的");
@@ -122,7 +122,7 @@ Run::Fetched Run::fetch_with_retries(const std::string& link) {
         std::string reason = failure_reason(answer);
         if (kind == AnswerKind::failed) return {.kind = kind, .reason = std::move(reason)};
         // A page without its chapter is the site's way of saying "too many".
-        const bool no_chapter = answer.error == TransportError::none && answer.status / 100 == 2;
+        const bool no_chapter = answer.succeeded();
         if (answer.status == 429 || answer.status == 503 || no_chapter) source_.slow_down();
         if (retry == options_.retry.retries) {
             // A page that never showed its chapter is no network failure.

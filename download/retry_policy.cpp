@@ -104,7 +104,7 @@ AnswerKind classify_answer(TransportError error, std::int32_t status, bool body_
             return AnswerKind::failed;
     }
     if (is_retried_status(status)) return AnswerKind::transient;
-    if (status / 100 != 2) return AnswerKind::failed;
+    if (!is_success_status(status)) return AnswerKind::failed;
     return body_has_chapter ? AnswerKind::page : AnswerKind::transient;
 }
 

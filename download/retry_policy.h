@@ -7,7 +7,7 @@
 #include <optional>
 #include <string_view>
 
-#include "http/request_object.h"
+#include "http/transport_error.h"
 
 namespace novel {
 

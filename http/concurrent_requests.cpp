@@ -39,7 +39,7 @@ void ConcurrentRequests::abandon(Id id) {
 std::vector<ConcurrentRequests::Answer> ConcurrentRequests::wait(const std::stop_token& stop) {
     std::vector<Answer> answers;
     for (const Id id : failed_to_start_)
-        answers.push_back({.id = id, .error = TransportError::other});
+        answers.push_back({.id = id, .response = {.error = TransportError::other}});
     failed_to_start_.clear();
     if (!answers.empty() || requests_.empty()) return answers;
 
@@ -49,10 +49,10 @@ std::vector<ConcurrentRequests::Answer> ConcurrentRequests::wait(const std::stop
             HttpRequestObject& object = *request->second;
             object.finish_send(loop_->transfers, result);
             answers.push_back({.id = request->first,
-                               .body = object.response_body(),
-                               .headers = object.all_response_headers(),
-                               .status = object.status(),
-                               .error = object.transport_error()});
+                               .response = {.body = object.response_body(),
+                                            .status = object.status(),
+                                            .error = object.transport_error(),
+                                            .headers = object.all_response_headers()}});
             requests_.erase(request);
             break;
         }

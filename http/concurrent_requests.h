@@ -20,10 +20,7 @@ public:
 
     struct Answer {
         Id id = 0;
-        ByteData body;
-        std::string headers;  // the response's header lines, CR LF separated
-        std::int32_t status = 0;
-        TransportError error = TransportError::none;
+        HttpResponse response;
     };
 
     ConcurrentRequests();

@@ -110,18 +110,19 @@ void set_up_request(HttpRequestObject& object, std::string_view url,
     set_header_lines(object, headers);
 }
 
-ByteData http_request(std::string_view url, const HttpRequestOptions& options) {
+namespace {
+
+// nullopt when there is no usable object: nothing is sent, and the caller's
+// out parameters are left as they were.
+std::optional<HttpResponse> exchange(std::string_view url, const HttpRequestOptions& options) {
+    HttpResponse response;
     try {
         const bool auto_merge_cookies = options.auto_merge_cookies.value_or(true);
 
         std::optional<HttpRequestObject> own_object;
         HttpRequestObject* object = options.request_object;
         if (object == nullptr) object = &own_object.emplace();
-        if (!object->valid()) {
-            if (options.transport_error != nullptr)
-                *options.transport_error = TransportError::other;
-            return {};
-        }
+        if (!object->valid()) return std::nullopt;
         object->set_stop_token(options.stop);
 
         std::string local_headers;
@@ -130,29 +131,45 @@ ByteData http_request(std::string_view url, const HttpRequestOptions& options) {
 
         object->send(!options.post_bytes.empty() ? options.post_bytes : options.post_text);
 
-        ByteData body = object->response_body();
-        std::string returned_headers = replace_text(object->all_response_headers(), "Set-Cookie",
-                                                    "Set-Cookie", 1, std::nullopt, false);
-        const std::int32_t status = object->status();
+        response.body = object->response_body();
+        response.headers = replace_text(object->all_response_headers(), "Set-Cookie", "Set-Cookie",
+                                        1, std::nullopt, false);
+        response.status = object->status();
+        response.error = object->transport_error();
 
-        std::string returned_cookies = collect_cookies(returned_headers);
-        if (auto_merge_cookies && options.cookies != nullptr) {
-            returned_cookies = merge_cookies(*options.cookies, returned_cookies);
+        if (options.returned_cookies != nullptr || options.cookies != nullptr) {
+            std::string returned_cookies = collect_cookies(response.headers);
+            if (auto_merge_cookies && options.cookies != nullptr) {
+                returned_cookies = merge_cookies(*options.cookies, returned_cookies);
+            }
+            if (options.returned_cookies != nullptr)
+                *options.returned_cookies = std::move(returned_cookies);
         }
-
-        if (options.returned_cookies != nullptr)
-            *options.returned_cookies = std::move(returned_cookies);
-        if (options.returned_headers != nullptr)
-            *options.returned_headers = std::move(returned_headers);
-        if (options.status != nullptr) *options.status = status;
-        if (options.transport_error != nullptr)
-            *options.transport_error = object->transport_error();
-        return body;
+        return response;
     } catch (...) {
         // Only running out of memory can land here; the failure shows as an empty body.
+        return std::nullopt;
+    }
+}
+
+}  // namespace
+
+HttpResponse http_fetch(std::string_view url, const HttpRequestOptions& options) {
+    return exchange(url, options).value_or(HttpResponse{.error = TransportError::other});
+}
+
+ByteData http_request(std::string_view url, const HttpRequestOptions& options) {
+    std::optional<HttpResponse> exchanged = exchange(url, options);
+    if (!exchanged) {
         if (options.transport_error != nullptr) *options.transport_error = TransportError::other;
         return {};
     }
+    HttpResponse& response = *exchanged;
+    if (options.returned_headers != nullptr)
+        *options.returned_headers = std::move(response.headers);
+    if (options.status != nullptr) *options.status = response.status;
+    if (options.transport_error != nullptr) *options.transport_error = response.error;
+    return std::move(response.body);
 }
 
 }  // namespace novel

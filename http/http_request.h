@@ -37,8 +37,13 @@ struct HttpRequestOptions {
     TransportError* transport_error = nullptr;  // out
 };
 
-// Performs one synchronous exchange and returns the response body; never
-// throws. A failed exchange gives an empty body, empty headers and status 0.
+// Performs one synchronous exchange and returns the response as a value;
+// never throws. A failed exchange gives an empty body, empty headers, status
+// 0 and its transport error. The in/out options (headers, cookies) work as
+// for http_request; its out-only pointers are left alone.
+[[nodiscard]] HttpResponse http_fetch(std::string_view url, const HttpRequestOptions& options = {});
+
+// The same exchange through the routine's out parameters: returns the body.
 [[nodiscard]] ByteData http_request(std::string_view url, const HttpRequestOptions& options = {});
 
 // The part of http_request before the exchange: time-outs, proxy, open, the

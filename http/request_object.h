@@ -20,13 +20,13 @@
 #include <string>
 #include <string_view>
 
+#include "http/http_response.h"
+
 namespace novel {
 
 namespace curl {
 class TransferLoop;
 }
-
-using ByteData = std::string;
 
 // Indices of the two options the object knows.
 inline constexpr int kOptionSslErrorIgnoreFlags = 4;
@@ -46,17 +46,6 @@ inline constexpr std::size_t kMaxResponseBody = std::size_t{256} << 20U;
 // The header lines of one response kept, CR LF included; more ends the
 // exchange. Our own bound, whatever the transfer library was built with.
 inline constexpr std::size_t kMaxResponseHeaders = std::size_t{256} << 10U;
-
-// Why an exchange brought no response.
-enum class TransportError {
-    none,               // a response came (whatever its status)
-    name_not_resolved,  // the host name (or the proxy's) could not be resolved
-    cannot_connect,     // refused, unreachable, or the TLS handshake failed
-    timed_out,          // a time-out or stall limit ran out
-    connection_reset,   // the connection broke before the response was whole
-    stopped,            // the caller's stop token ended it
-    other,              // anything else: a bad address, a body over the limit, ...
-};
 
 struct HttpTimeouts {
     int resolve_ms = 0;
