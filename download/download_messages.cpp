@@ -101,6 +101,4 @@ std::string no_directory_message(std::string_view reason) {
            gbk_from_utf8(reason);
 }
 
-std::string gbk_from_utf8(std::string_view utf8) { return gbk(utf8_to_utf16(utf8)); }
-
 }  // namespace novel

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "download/range_download.h"
+#include "platform/gbk.h"
 
 namespace novel {
 
@@ -18,9 +19,5 @@ namespace novel {
 
 // When no folder for the file can be found, nothing is downloaded.
 [[nodiscard]] std::string no_directory_message(std::string_view reason);
-
-// UTF-8 (file names, the system's messages) to GBK; a byte that does not
-// start a well-formed sequence becomes "?".
-[[nodiscard]] std::string gbk_from_utf8(std::string_view utf8);
 
 }  // namespace novel

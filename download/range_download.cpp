@@ -310,17 +310,4 @@ RangeResult continue_range(PageSource& pages, const DownloadOptions& options,
     return Run(pages, options, hooks, std::move(stop)).walk(std::move(start));
 }
 
-std::string chapter_address(std::string_view book, std::string_view chapter) {
-    std::string address(SITE_ORIGIN);
-    address.append("/").append(book).append("/").append(chapter).append(".html");
-    return address;
-}
-
-ChapterIndex chapter_index_of(std::string_view link) {
-    ChapterIndex index;
-    index.book_number = text_before_first(text_after_last(link, ".com/"), "/");
-    index.chapter_number = text_between(link, index.book_number + "/", ".html");
-    return index;
-}
-
 }  // namespace novel

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "chapter/chapter_extraction.h"
+#include "chapter/site.h"
 #include "download/page_source.h"
 #include "download/retry_policy.h"
 
@@ -127,17 +128,5 @@ struct RangeResult {
 [[nodiscard]] RangeResult continue_range(PageSource& pages, const DownloadOptions& options,
                                          const DownloadHooks& hooks, std::stop_token stop,
                                          const std::optional<RangeRequest>& expected = {});
-
-// SITE_ORIGIN/book/chapter.html, the numbers exactly as typed.
-[[nodiscard]] std::string chapter_address(std::string_view book, std::string_view chapter);
-
-struct ChapterIndex {
-    std::string book_number;
-    std::string chapter_number;
-};
-
-// The first path segment behind the last ".com/" of a chapter link, and
-// what stands between it plus "/" and the next ".html".
-[[nodiscard]] ChapterIndex chapter_index_of(std::string_view link);
 
 }  // namespace novel

@@ -18,6 +18,10 @@ namespace novel {
 // basic plane, anything unmapped) becomes "?".
 [[nodiscard]] std::string utf16_to_gbk(std::u16string_view utf16);
 
+// UTF-8 (file names, the system's messages) to GBK; a byte that does not
+// start a well-formed sequence becomes "?", as does what GBK cannot hold.
+[[nodiscard]] std::string gbk_from_utf8(std::string_view utf8);
+
 // GB18030 holds every character; only a lone surrogate becomes "?". Empty
 // when the system has no GB18030 converter.
 [[nodiscard]] std::string utf16_to_gb18030(std::u16string_view utf16);

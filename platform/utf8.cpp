@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "platform/gbk.h"
+
 namespace novel {
 namespace {
 
@@ -87,5 +89,7 @@ std::string utf16_to_utf8(std::u16string_view utf16) {
     }
     return out;
 }
+
+std::string gbk_from_utf8(std::string_view utf8) { return utf16_to_gbk(utf8_to_utf16(utf8)); }
 
 }  // namespace novel
