@@ -7,10 +7,12 @@
 #include "app/download_controller.h"
 #include "app/download_window.h"
 #include "app/gbk_qstring.h"
+#include "app/library_opening.h"
 #include "app/reader_controller.h"
 #include "app/reader_settings.h"
 #include "app/reader_window.h"
 #include "app/window_places.h"
+#include "library/library.h"
 
 namespace novel {
 namespace {
@@ -32,7 +34,11 @@ void fit_outer_size_soon(QWidget* window, QSize outer, bool fixed) {
 }  // namespace
 
 ProgramWindows::ProgramWindows(ProgramSeams seams)
-    : seams_(std::move(seams)), settings_(std::make_unique<ReaderSettings>(seams_.settings_file)) {}
+    : seams_(std::move(seams)), settings_(std::make_unique<ReaderSettings>(seams_.settings_file)) {
+    OpenedLibrary opened = open_library_for_windows(seams_.library_file);
+    library_ = std::move(opened.library);
+    library_notice_ = std::move(opened.notice);
+}
 
 ProgramWindows::~ProgramWindows() {
     // Top-level windows of their own, without a parent.
@@ -54,7 +60,8 @@ void ProgramWindows::open_reader_window() {
         return;
     }
     reader_ = std::make_unique<ReaderWindow>();
-    reader_controller_ = std::make_unique<ReaderController>(reader_.get(), seams_, settings_.get());
+    reader_controller_ =
+        std::make_unique<ReaderController>(reader_.get(), seams_, settings_.get(), library_.get());
     remember_place_on_close(reader_.get(), settings_.get(), READER_WINDOW_PLACE);
     reader_->on_close = [this] {
         // Closing the start window ends the program, download window included.
@@ -68,6 +75,10 @@ void ProgramWindows::open_reader_window() {
     reader_->show();
     fit_outer_size_soon(reader_.get(), reader_size, /*fixed=*/false);
     reader_controller_->init_reader_window();
+    if (!library_notice_.isEmpty()) {
+        seams_.show_message(library_notice_);
+        library_notice_.clear();
+    }
 }
 
 void ProgramWindows::open_download_window() {

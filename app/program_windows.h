@@ -12,6 +12,7 @@ namespace novel {
 class DownloadController;
 class DownloadWindow;
 class InstructionsWindow;
+class Library;
 class ReaderController;
 class ReaderSettings;
 class ReaderWindow;
@@ -32,6 +33,7 @@ public:
 
     [[nodiscard]] ReaderWindow* reader_window() const { return reader_.get(); }
     [[nodiscard]] ReaderController* reader() const { return reader_controller_.get(); }
+    [[nodiscard]] Library* library() const { return library_.get(); }
     [[nodiscard]] DownloadWindow* download_window() const;
     [[nodiscard]] DownloadController* download() const;
     [[nodiscard]] InstructionsWindow* instructions_window() const;
@@ -39,6 +41,8 @@ public:
 private:
     ProgramSeams seams_;
     std::unique_ptr<ReaderSettings> settings_;  // outlives every window
+    std::unique_ptr<Library> library_;          // the window thread's connection, or none
+    QString library_notice_;                    // told once, after the start-up notice
     std::unique_ptr<ReaderWindow> reader_;
     std::unique_ptr<ReaderController> reader_controller_;
     QPointer<DownloadWindow> download_;

@@ -95,13 +95,13 @@ ReaderSettings::ReaderSettings(const QString& file) {
 
 ReaderSettings::~ReaderSettings() = default;
 
-ReadingPlace ReaderSettings::reading_place() const {
+SavedPlace ReaderSettings::reading_place() const {
     if (!store_) return {};
     return {.chapter_link = link_of(store_->value(CHAPTER_LINK)),
             .next_link = link_of(store_->value(NEXT_LINK))};
 }
 
-void ReaderSettings::save_reading_place(const ReadingPlace& place) {
+void ReaderSettings::save_reading_place(const SavedPlace& place) {
     if (!store_) return;
     store_->setValue(CHAPTER_LINK, QByteArray::fromStdString(place.chapter_link));
     store_->setValue(NEXT_LINK, QByteArray::fromStdString(place.next_link));

@@ -36,10 +36,10 @@ inline constexpr int TEXT_SIZE_STEP = 2;
 
 // The place in the book: the address of the chapter shown last and its next
 // link, GBK bytes as they were read.
-struct ReadingPlace {
+struct SavedPlace {
     std::string chapter_link;
     std::string next_link;
-    bool operator==(const ReadingPlace&) const = default;
+    bool operator==(const SavedPlace&) const = default;
 };
 
 // The windows whose places are remembered.
@@ -59,8 +59,8 @@ public:
     ReaderSettings(const ReaderSettings&) = delete;
     ReaderSettings& operator=(const ReaderSettings&) = delete;
 
-    [[nodiscard]] ReadingPlace reading_place() const;
-    void save_reading_place(const ReadingPlace& place);
+    [[nodiscard]] SavedPlace reading_place() const;
+    void save_reading_place(const SavedPlace& place);
 
     [[nodiscard]] int text_size() const;
     void save_text_size(int pixels);

@@ -9,10 +9,11 @@ FetchedChapter fetch_chapter(std::string_view link, std::stop_token stop) {
     FetchedChapter fetched;
     // Copied first: link may view a text the caller replaces with the result.
     const std::string address(link);
-    const ByteData body = http_request(
+    ByteData body = http_request(
         address,
         {.status = &fetched.status, .stop = std::move(stop), .transport_error = &fetched.error});
     fetched.chapter = extract_chapter(body);
+    fetched.page = std::move(body);
     return fetched;
 }
 

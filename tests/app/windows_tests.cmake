@@ -53,3 +53,14 @@ add_test(NAME resume_end_to_end
     ${CMAKE_CURRENT_BINARY_DIR}/resume_end_to_end)
 set_tests_properties(resume_end_to_end PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120
   ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/x11_session_leaks.supp")
+
+novel_add_test(job_test
+  SOURCES job_test.cpp
+  LIBS windows Qt6::Test
+  PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+
+# The reader on a library file of each test's own.
+novel_add_test(reader_library_test
+  SOURCES reader_library_test.cpp
+  LIBS windows fixture_site Qt6::Test
+  PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
