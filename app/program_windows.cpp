@@ -70,10 +70,11 @@ void ProgramWindows::open_reader_window() {
     QObject::connect(reader_->download_button, &QPushButton::clicked, reader_.get(),
                      [this] { open_download_window(); });
     reader_->layout_timer->start();
-    const QSize reader_size = restore_window_place(reader_.get(), *settings_, READER_WINDOW_PLACE,
-                                                   READER_SIZE, {READER_SMALLEST, READER_LARGEST});
+    const std::optional<QSize> reader_size =
+        restore_window_place(reader_.get(), *settings_, READER_WINDOW_PLACE, READER_SIZE,
+                             {READER_SMALLEST, READER_LARGEST});
     reader_->show();
-    fit_outer_size_soon(reader_.get(), reader_size, /*fixed=*/false);
+    if (reader_size) fit_outer_size_soon(reader_.get(), *reader_size, /*fixed=*/false);
     reader_controller_->init_reader_window();
     if (!library_notice_.isEmpty()) {
         seams_.show_message(library_notice_);
@@ -97,8 +98,8 @@ void ProgramWindows::open_download_window() {
     controller->setParent(download);
     download_controller_ = controller;
     remember_place_on_close(download, settings_.get(), DOWNLOAD_WINDOW_PLACE);
-    restore_window_place(download, *settings_, DOWNLOAD_WINDOW_PLACE, DOWNLOAD_SIZE,
-                         {DOWNLOAD_SIZE, DOWNLOAD_SIZE});
+    (void)restore_window_place(download, *settings_, DOWNLOAD_WINDOW_PLACE, DOWNLOAD_SIZE,
+                               {DOWNLOAD_SIZE, DOWNLOAD_SIZE});
     QObject::connect(download->instructions_button, &QPushButton::clicked, download,
                      [this] { open_instructions_window(); });
     download->show();

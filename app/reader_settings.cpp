@@ -158,6 +158,17 @@ void ReaderSettings::save_window_place(std::string_view window, const QRect& out
     sync();
 }
 
+QByteArray ReaderSettings::window_geometry(std::string_view window) const {
+    if (!store_) return {};
+    return store_->value(window_key(window, "geometry")).toByteArray();
+}
+
+void ReaderSettings::save_window_geometry(std::string_view window, const QByteArray& geometry) {
+    if (!store_) return;
+    store_->setValue(window_key(window, "geometry"), geometry);
+    sync();
+}
+
 void ReaderSettings::sync() {
     // QSettings writes a new file and renames it over the old one.
     store_->sync();

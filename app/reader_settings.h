@@ -4,6 +4,7 @@
 // folder. Whatever that file holds, reading gives usable values: a missing, unreadable or corrupt
 // entry gives today's default, and a value out of range is clamped.
 
+#include <QByteArray>
 #include <QList>
 #include <QRect>
 #include <QSize>
@@ -73,6 +74,10 @@ public:
     // or what is saved cannot be a window's place.
     [[nodiscard]] std::optional<QRect> window_place(std::string_view window) const;
     void save_window_place(std::string_view window, const QRect& outer);
+    // The window system's own record of a window's place and size, which
+    // gives back exactly what was saved; empty when none is saved.
+    [[nodiscard]] QByteArray window_geometry(std::string_view window) const;
+    void save_window_geometry(std::string_view window, const QByteArray& geometry);
 
 private:
     void sync();

@@ -64,3 +64,10 @@ novel_add_test(reader_library_test
   SOURCES reader_library_test.cpp
   LIBS windows fixture_site Qt6::Test
   PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+
+# Frames need a window manager: a fresh Xvfb for each run, openbox started by the test.
+add_executable(window_geometry_test window_geometry_test.cpp)
+target_link_libraries(window_geometry_test PRIVATE project_options GTest::gtest windows Qt6::Test)
+add_test(NAME window_geometry_test
+  COMMAND xvfb-run -a -s "-screen 0 1280x800x24" $<TARGET_FILE:window_geometry_test>)
+set_tests_properties(window_geometry_test PROPERTIES TIMEOUT 120 ENVIRONMENT QT_QPA_PLATFORM=xcb)
