@@ -1,9 +1,12 @@
 #include "app/program_windows.h"
 
+#include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
+#include "app/bookshelf_controller.h"
+#include "app/bookshelf_window.h"
 #include "app/download_controller.h"
 #include "app/download_window.h"
 #include "app/gbk_qstring.h"
@@ -44,12 +47,17 @@ ProgramWindows::~ProgramWindows() {
     // Top-level windows of their own, without a parent.
     delete instructions_.data();
     delete download_.data();
+    delete bookshelf_.data();
     reader_controller_.reset();  // ends a reading under way before its window goes
 }
 
 DownloadWindow* ProgramWindows::download_window() const { return download_.data(); }
 
 InstructionsWindow* ProgramWindows::instructions_window() const { return instructions_.data(); }
+
+BookshelfWindow* ProgramWindows::bookshelf_window() const { return bookshelf_.data(); }
+
+BookshelfController* ProgramWindows::bookshelf() const { return bookshelf_controller_.data(); }
 
 DownloadController* ProgramWindows::download() const { return download_controller_.data(); }
 
@@ -66,7 +74,12 @@ void ProgramWindows::open_reader_window() {
     reader_->on_close = [this] {
         // Closing the start window ends the program, download window included.
         if (download_) download_->close();
+        if (bookshelf_) bookshelf_->close();
     };
+    QObject::connect(reader_->bookshelf_button, &QPushButton::clicked, reader_.get(),
+                     [this] { open_bookshelf_window(); });
+    QObject::connect(reader_->bookshelf_action, &QAction::triggered, reader_.get(),
+                     [this] { open_bookshelf_window(); });
     QObject::connect(reader_->download_button, &QPushButton::clicked, reader_.get(),
                      [this] { open_download_window(); });
     reader_->layout_timer->start();
@@ -105,6 +118,27 @@ void ProgramWindows::open_download_window() {
     download->show();
     fit_outer_size_soon(download, DOWNLOAD_SIZE, /*fixed=*/true);
     controller->take_current_index();
+}
+
+void ProgramWindows::open_bookshelf_window() {
+    if (bookshelf_) {
+        bookshelf_controller_->fill_rows();
+        bookshelf_->raise();
+        bookshelf_->activateWindow();
+        return;
+    }
+    auto* bookshelf = new BookshelfWindow();  // deletes itself when closed
+    bookshelf_ = bookshelf;
+    auto* controller = new BookshelfController(bookshelf, seams_, library_.get(), settings_.get(),
+                                               [this](const std::string& address) {
+                                                   if (!reader_controller_) return;
+                                                   (void)reader_controller_->open_stored(address);
+                                                   reader_->raise();
+                                                   reader_->activateWindow();
+                                               });
+    controller->setParent(bookshelf);
+    bookshelf_controller_ = controller;
+    bookshelf->show();
 }
 
 void ProgramWindows::open_instructions_window() {

@@ -9,6 +9,8 @@
 
 namespace novel {
 
+class BookshelfController;
+class BookshelfWindow;
 class DownloadController;
 class DownloadWindow;
 class InstructionsWindow;
@@ -28,6 +30,8 @@ public:
     void open_reader_window();
     // Not modal; a second request brings the open window forward.
     void open_download_window();
+    // 「书架」: not modal; a second request brings it forward.
+    void open_bookshelf_window();
     // Modal for the whole program: returns when the window is closed.
     void open_instructions_window();
 
@@ -37,6 +41,8 @@ public:
     [[nodiscard]] DownloadWindow* download_window() const;
     [[nodiscard]] DownloadController* download() const;
     [[nodiscard]] InstructionsWindow* instructions_window() const;
+    [[nodiscard]] BookshelfWindow* bookshelf_window() const;
+    [[nodiscard]] BookshelfController* bookshelf() const;
 
 private:
     ProgramSeams seams_;
@@ -48,6 +54,8 @@ private:
     QPointer<DownloadWindow> download_;
     QPointer<DownloadController> download_controller_;  // a child of download_
     QPointer<InstructionsWindow> instructions_;
+    QPointer<BookshelfWindow> bookshelf_;
+    QPointer<BookshelfController> bookshelf_controller_;  // a child of bookshelf_
 };
 
 }  // namespace novel

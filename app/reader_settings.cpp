@@ -158,6 +158,22 @@ void ReaderSettings::save_window_place(std::string_view window, const QRect& out
     sync();
 }
 
+int ReaderSettings::choice(std::string_view name, int fallback) const {
+    if (!store_) return fallback;
+    const std::optional<long long> index = whole_number(
+        store_->value(QStringLiteral("choices/") +
+                      QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))));
+    return index && *index >= 0 && *index < 100 ? static_cast<int>(*index) : fallback;
+}
+
+void ReaderSettings::save_choice(std::string_view name, int index) {
+    if (!store_) return;
+    store_->setValue(QStringLiteral("choices/") +
+                         QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())),
+                     index);
+    sync();
+}
+
 QByteArray ReaderSettings::window_geometry(std::string_view window) const {
     if (!store_) return {};
     return store_->value(window_key(window, "geometry")).toByteArray();

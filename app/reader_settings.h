@@ -76,6 +76,11 @@ public:
     void save_window_place(std::string_view window, const QRect& outer);
     // The window system's own record of a window's place and size, which
     // gives back exactly what was saved; empty when none is saved.
+    // A choice made in a list (the bookshelf's export format, encoding and
+    // script) by its position; fallback when none is saved.
+    [[nodiscard]] int choice(std::string_view name, int fallback) const;
+    void save_choice(std::string_view name, int index);
+
     [[nodiscard]] QByteArray window_geometry(std::string_view window) const;
     void save_window_geometry(std::string_view window, const QByteArray& geometry);
 

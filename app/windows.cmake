@@ -14,6 +14,8 @@ novel_add_layer(windows
     reader_controller.cpp
     download_window.cpp
     download_controller.cpp
+    bookshelf_window.cpp
+    bookshelf_controller.cpp
     program_windows.cpp
     real_seams.cpp
     resources/windows_resources.qrc

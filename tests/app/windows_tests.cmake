@@ -71,3 +71,8 @@ target_link_libraries(window_geometry_test PRIVATE project_options GTest::gtest 
 add_test(NAME window_geometry_test
   COMMAND xvfb-run -a -s "-screen 0 1280x800x24" $<TARGET_FILE:window_geometry_test>)
 set_tests_properties(window_geometry_test PROPERTIES TIMEOUT 120 ENVIRONMENT QT_QPA_PLATFORM=xcb)
+
+novel_add_test(bookshelf_test
+  SOURCES bookshelf_test.cpp
+  LIBS windows fixture_site Qt6::Test
+  PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
