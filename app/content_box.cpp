@@ -53,6 +53,7 @@ ContentBox::ContentBox(QWidget* parent) : QPlainTextEdit(parent) {
         make_history_action(this, QStringLiteral("上一章（已读）"), Qt::ALT | Qt::Key_Left);
     forward_action =
         make_history_action(this, QStringLiteral("下一章（已读）"), Qt::ALT | Qt::Key_Right);
+    refresh_action = make_history_action(this, QStringLiteral("刷新"), Qt::Key_F5);
 }
 
 void ContentBox::show_gbk_text(std::string_view text) {
@@ -73,6 +74,7 @@ void ContentBox::contextMenuEvent(QContextMenuEvent* event) {
     menu->addSeparator();
     menu->addAction(back_action);
     menu->addAction(forward_action);
+    menu->addAction(refresh_action);
     menu->exec(event->globalPos());
 }
 

@@ -25,6 +25,8 @@ public:
     // menu, and Alt+Left and Alt+Right anywhere in the window.
     QAction* back_action;
     QAction* forward_action;
+    // 「刷新」 in the menu, F5 anywhere in the window: the shown page again.
+    QAction* refresh_action;
 
     // Ctrl with the wheel: whole notches, away from the user positive.
     std::function<void(int notches)> on_zoom_wheel;

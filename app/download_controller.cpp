@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStandardPaths>
-#include <QtConcurrent/QtConcurrentRun>
+#include <memory>
 #include <utility>
 
 #include "app/download_window.h"
@@ -17,17 +17,52 @@
 #include "download/fetch_ahead.h"
 #include "download/journal.h"
 #include "download/output_folder.h"
+#include "download/progress_figures.h"
+#include "library/library.h"
 #include "platform/files.h"
 
 namespace novel {
 namespace {
 
-QString size_text(std::uint64_t bytes) {
-    if (bytes < 1024) return QStringLiteral("%1 B").arg(bytes);
-    if (bytes < 1024 * 1024)
-        return QStringLiteral("%1 KB").arg(static_cast<double>(bytes) / 1024, 0, 'f', 1);
-    return QStringLiteral("%1 MB").arg(static_cast<double>(bytes) / (1024 * 1024), 0, 'f', 1);
-}
+// The run's pages into the library on the run's own thread, over a
+// connection of its own. A library that fails is told about once and then
+// left alone: the download goes on regardless.
+class LibraryKeeper {
+public:
+    explicit LibraryKeeper(std::string path) : path_(std::move(path)) {}
+
+    // The failure's words when this page is the first that could not be kept.
+    [[nodiscard]] std::optional<QString> keep(const WrittenPage& written) {
+        if (path_.empty() || failed_) return std::nullopt;
+        if (!library_) {
+            OpenResult opened = open_library(path_);
+            if (!opened.library) return fail(opened.status.message);
+            library_ = std::move(opened.library);
+        }
+        const BookInfo book =
+            extract_book_info(written.page, chapter_index_of(written.link).book_number);
+        const StoreResult stored = library_->store_page(
+            {.address = written.link, .chapter = written.chapter, .book = book});
+        if (stored.outcome == StoreOutcome::failed &&
+            stored.status.error != LibraryError::bad_address) {
+            return fail(stored.status.message);
+        }
+        return std::nullopt;
+    }
+
+private:
+    QString fail(const std::string& message) {
+        failed_ = true;
+        return QStringLiteral("下载的章节无法存入书库（下载照常进行）：%1")
+            .arg(QString::fromStdString(message));
+    }
+
+    std::string path_;
+    std::unique_ptr<Library> library_;
+    bool failed_ = false;
+};
+
+QString size_label(std::uint64_t bytes) { return QString::fromStdString(size_text(bytes)); }
 
 QString clock_text(qint64 milliseconds) {
     const qint64 seconds = milliseconds / 1000;
@@ -42,7 +77,6 @@ DownloadController::DownloadController(DownloadWindow* window, const ProgramSeam
                                        std::function<std::string()> reader_link,
                                        ReaderSettings* settings)
     : window_(window), seams_(seams), reader_link_(std::move(reader_link)), settings_(settings) {
-    worker_.setMaxThreadCount(1);
     choose_output_path();
 
     QObject::connect(window_->current_position_button, &QPushButton::clicked, this,
@@ -51,17 +85,15 @@ DownloadController::DownloadController(DownloadWindow* window, const ProgramSeam
                      [this] { start_or_stop(); });
     QObject::connect(window_->continue_button, &QPushButton::clicked, this,
                      [this] { continue_download(); });
-    QObject::connect(&watcher_, &QFutureWatcher<RangeResult>::finished, this,
-                     [this] { show_result(); });
     clock_.setInterval(1000);
     QObject::connect(&clock_, &QTimer::timeout, this, [this] { show_progress(last_progress_); });
     window_->fetch_ahead_box->setValue(settings_->fetch_ahead());
     QObject::connect(window_->fetch_ahead_box, &QSpinBox::valueChanged, this,
                      [this](int pages) { settings_->save_fetch_ahead(pages); });
-    window_->on_close = [this] { stop_and_wait(); };
+    window_->on_close = [this] { job_.abandon(); };
 }
 
-DownloadController::~DownloadController() { stop_and_wait(); }
+DownloadController::~DownloadController() = default;
 
 void DownloadController::choose_output_path() {
     const ProgramDirectory program = program_directory();
@@ -90,12 +122,6 @@ void DownloadController::choose_output_path() {
     }
 }
 
-void DownloadController::stop_and_wait() {
-    stop_.request_stop();
-    watcher_.disconnect(this);
-    worker_.waitForDone();
-}
-
 void DownloadController::take_current_index() {
     ChapterIndex index = chapter_index_of(reader_link_());
     current_book_number_ = std::move(index.book_number);
@@ -110,7 +136,7 @@ void DownloadController::fill_current_index() {
 
 void DownloadController::start_or_stop() {
     if (running_) {
-        stop_.request_stop();  // the run ends at once; its result comes back as usual
+        job_.request_stop();  // the run ends at once; its result comes back as usual
         window_->start_button->setEnabled(false);
         return;
     }
@@ -122,9 +148,9 @@ void DownloadController::start_or_stop() {
     const RangeRequest request{.book = gbk_from_qstring(window_->book_number_box->text()),
                                .start = gbk_from_qstring(window_->start_chapter_box->text()),
                                .end = gbk_from_qstring(window_->end_chapter_box->text())};
-    start([request, this](PageSource& pages, const DownloadHooks& hooks, std::stop_token stop) {
-        return download_range(request, pages, {.output_path = output_path_}, hooks,
-                              std::move(stop));
+    start([request, path = output_path_](PageSource& pages, const DownloadHooks& hooks,
+                                         std::stop_token stop) {
+        return download_range(request, pages, {.output_path = path}, hooks, std::move(stop));
     });
 }
 
@@ -136,15 +162,15 @@ void DownloadController::continue_download() {
         window_->start_chapter_box->setText(qstring_from_gbk(journal->state.start));
         window_->end_chapter_box->setText(qstring_from_gbk(journal->state.end));
     }
-    start([this](PageSource& pages, const DownloadHooks& hooks, std::stop_token stop) {
-        return continue_range(pages, {.output_path = output_path_}, hooks, std::move(stop));
-    });
+    start(
+        [path = output_path_](PageSource& pages, const DownloadHooks& hooks, std::stop_token stop) {
+            return continue_range(pages, {.output_path = path}, hooks, std::move(stop));
+        });
 }
 
 void DownloadController::start(
     std::function<RangeResult(PageSource&, const DownloadHooks&, std::stop_token)> job) {
     running_ = true;
-    stop_ = std::stop_source();
     last_progress_ = {};
     pages_at_start_.reset();
     elapsed_.start();
@@ -153,17 +179,30 @@ void DownloadController::start(
     window_->start_button->setEnabled(true);
     show_progress(last_progress_);
 
-    // Progress is made on the worker and shown here, on the window thread.
-    DownloadHooks hooks{.progress = [this](const DownloadProgress& progress) {
-        QMetaObject::invokeMethod(
-            this, [this, progress] { show_progress(progress); }, Qt::QueuedConnection);
-    }};
-    watcher_.setFuture(QtConcurrent::run(
-        &worker_, [job = std::move(job), hooks = std::move(hooks), stop = stop_.get_token(),
-                   window = window_->fetch_ahead_box->value()] {
+    // What the run posts reaches this controller only while its job handle,
+    // and so the controller, is alive.
+    job_.start(
+        [job = std::move(job), window = window_->fetch_ahead_box->value(),
+         library_path = seams_.library_file, controller = this](const JobLink& run) {
+            LibraryKeeper keeper(library_path);
+            const DownloadHooks hooks{
+                .progress =
+                    [&run, controller](const DownloadProgress& progress) {
+                        run.post([controller, progress] { controller->show_progress(progress); });
+                    },
+                .page_written =
+                    [&run, &keeper, controller](const WrittenPage& written) {
+                        if (std::optional<QString> failure = keeper.keep(written)) {
+                            run.post([controller, text = std::move(*failure)] {
+                                controller->seams_.show_message(text);
+                            });
+                        }
+                    },
+            };
             FetchAhead pages(window);
-            return job(pages, hooks, stop);
-        }));
+            return job(pages, hooks, run.stop_token());
+        },
+        [this](const RangeResult& result) { show_result(result); });
 }
 
 void DownloadController::show_progress(const DownloadProgress& progress) {
@@ -175,13 +214,13 @@ void DownloadController::show_progress(const DownloadProgress& progress) {
         seconds > 0 ? static_cast<double>(progress.pages - *pages_at_start_) / seconds : 0.0;
     QString text = QStringLiteral("已写入 %1 页 · %2 · %3 页/秒 · 用时 %4\n")
                        .arg(progress.pages)
-                       .arg(size_text(progress.file_bytes))
+                       .arg(size_label(progress.file_bytes))
                        .arg(rate, 0, 'f', 1)
                        .arg(clock_text(elapsed_.elapsed()));
     if (progress.waiting) {
         text += QStringLiteral("第%1次重试，%2秒后开始：%3")
                     .arg(progress.waiting->retry)
-                    .arg((progress.waiting->left.count() + 999) / 1000)
+                    .arg(seconds_left(progress.waiting->left))
                     .arg(qstring_from_gbk(progress.waiting->reason));
     } else if (!progress.last_title.empty()) {
         text += QStringLiteral("最新一页：") + qstring_from_gbk(progress.last_title);
@@ -191,8 +230,7 @@ void DownloadController::show_progress(const DownloadProgress& progress) {
     window_->progress_label->setText(text);
 }
 
-void DownloadController::show_result() {
-    const RangeResult result = watcher_.result();
+void DownloadController::show_result(const RangeResult& result) {
     running_ = false;
     clock_.stop();
     window_->show_running(false);

@@ -4,9 +4,7 @@
 // progress row, stopped with the start button and continued after a break.
 
 #include <QElapsedTimer>
-#include <QFutureWatcher>
 #include <QObject>
-#include <QThreadPool>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
@@ -14,6 +12,7 @@
 #include <stop_token>
 #include <string>
 
+#include "app/job.h"
 #include "app/program_seams.h"
 #include "download/range_download.h"
 
@@ -27,7 +26,8 @@ public:
     // reader_link gives the reader window's link box text (GBK) when asked.
     DownloadController(DownloadWindow* window, const ProgramSeams& seams,
                        std::function<std::string()> reader_link, ReaderSettings* settings);
-    // Stops a run under way and waits for it: its journal is on disk after.
+    // Stops a run under way without waiting: the run writes its journal as
+    // it ends, on its own thread.
     ~DownloadController() override;
     DownloadController(const DownloadController&) = delete;
     DownloadController& operator=(const DownloadController&) = delete;
@@ -49,9 +49,8 @@ private:
     // Runs job on the worker; its progress and result come back here.
     void start(std::function<RangeResult(PageSource&, const DownloadHooks&, std::stop_token)> job);
     void show_progress(const DownloadProgress& progress);
-    void show_result();
+    void show_result(const RangeResult& result);
     void offer_to_continue();
-    void stop_and_wait();
     // Beside the program when its folder can be written to, else in the
     // user's download folder or home folder; the storage note follows.
     void choose_output_path();
@@ -71,9 +70,7 @@ private:
     std::optional<std::uint64_t> pages_at_start_;
     QElapsedTimer elapsed_;
     QTimer clock_;  // refreshes the elapsed time and the rate once a second
-    std::stop_source stop_;
-    QFutureWatcher<RangeResult> watcher_;
-    QThreadPool worker_;
+    JobHandle job_;
 };
 
 }  // namespace novel

@@ -28,6 +28,12 @@ struct ProgramSeams {
         register_hot_key;
     // Where the settings are remembered; empty remembers nothing.
     QString settings_file;
+    // The library's file (UTF-8); empty keeps no library.
+    std::string library_file;
+    // Asks where a file goes, proposing `proposed`; empty when the user declines.
+    std::function<QString(const QString& proposed)> choose_save_path;
+    // A question with yes and no; true for yes.
+    std::function<bool(const QString& text)> ask;
 };
 
 // Message boxes, the chapter fetch, the X11 hot key and the user's settings

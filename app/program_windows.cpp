@@ -1,16 +1,21 @@
 #include "app/program_windows.h"
 
+#include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
+#include "app/bookshelf_controller.h"
+#include "app/bookshelf_window.h"
 #include "app/download_controller.h"
 #include "app/download_window.h"
 #include "app/gbk_qstring.h"
+#include "app/library_opening.h"
 #include "app/reader_controller.h"
 #include "app/reader_settings.h"
 #include "app/reader_window.h"
 #include "app/window_places.h"
+#include "library/library.h"
 
 namespace novel {
 namespace {
@@ -32,18 +37,27 @@ void fit_outer_size_soon(QWidget* window, QSize outer, bool fixed) {
 }  // namespace
 
 ProgramWindows::ProgramWindows(ProgramSeams seams)
-    : seams_(std::move(seams)), settings_(std::make_unique<ReaderSettings>(seams_.settings_file)) {}
+    : seams_(std::move(seams)), settings_(std::make_unique<ReaderSettings>(seams_.settings_file)) {
+    OpenedLibrary opened = open_library_for_windows(seams_.library_file);
+    library_ = std::move(opened.library);
+    library_notice_ = std::move(opened.notice);
+}
 
 ProgramWindows::~ProgramWindows() {
     // Top-level windows of their own, without a parent.
     delete instructions_.data();
     delete download_.data();
+    delete bookshelf_.data();
     reader_controller_.reset();  // ends a reading under way before its window goes
 }
 
 DownloadWindow* ProgramWindows::download_window() const { return download_.data(); }
 
 InstructionsWindow* ProgramWindows::instructions_window() const { return instructions_.data(); }
+
+BookshelfWindow* ProgramWindows::bookshelf_window() const { return bookshelf_.data(); }
+
+BookshelfController* ProgramWindows::bookshelf() const { return bookshelf_controller_.data(); }
 
 DownloadController* ProgramWindows::download() const { return download_controller_.data(); }
 
@@ -54,20 +68,31 @@ void ProgramWindows::open_reader_window() {
         return;
     }
     reader_ = std::make_unique<ReaderWindow>();
-    reader_controller_ = std::make_unique<ReaderController>(reader_.get(), seams_, settings_.get());
+    reader_controller_ =
+        std::make_unique<ReaderController>(reader_.get(), seams_, settings_.get(), library_.get());
     remember_place_on_close(reader_.get(), settings_.get(), READER_WINDOW_PLACE);
     reader_->on_close = [this] {
         // Closing the start window ends the program, download window included.
         if (download_) download_->close();
+        if (bookshelf_) bookshelf_->close();
     };
+    QObject::connect(reader_->bookshelf_button, &QPushButton::clicked, reader_.get(),
+                     [this] { open_bookshelf_window(); });
+    QObject::connect(reader_->bookshelf_action, &QAction::triggered, reader_.get(),
+                     [this] { open_bookshelf_window(); });
     QObject::connect(reader_->download_button, &QPushButton::clicked, reader_.get(),
                      [this] { open_download_window(); });
     reader_->layout_timer->start();
-    const QSize reader_size = restore_window_place(reader_.get(), *settings_, READER_WINDOW_PLACE,
-                                                   READER_SIZE, {READER_SMALLEST, READER_LARGEST});
+    const std::optional<QSize> reader_size =
+        restore_window_place(reader_.get(), *settings_, READER_WINDOW_PLACE, READER_SIZE,
+                             {READER_SMALLEST, READER_LARGEST});
     reader_->show();
-    fit_outer_size_soon(reader_.get(), reader_size, /*fixed=*/false);
+    if (reader_size) fit_outer_size_soon(reader_.get(), *reader_size, /*fixed=*/false);
     reader_controller_->init_reader_window();
+    if (!library_notice_.isEmpty()) {
+        seams_.show_message(library_notice_);
+        library_notice_.clear();
+    }
 }
 
 void ProgramWindows::open_download_window() {
@@ -86,13 +111,34 @@ void ProgramWindows::open_download_window() {
     controller->setParent(download);
     download_controller_ = controller;
     remember_place_on_close(download, settings_.get(), DOWNLOAD_WINDOW_PLACE);
-    restore_window_place(download, *settings_, DOWNLOAD_WINDOW_PLACE, DOWNLOAD_SIZE,
-                         {DOWNLOAD_SIZE, DOWNLOAD_SIZE});
+    (void)restore_window_place(download, *settings_, DOWNLOAD_WINDOW_PLACE, DOWNLOAD_SIZE,
+                               {DOWNLOAD_SIZE, DOWNLOAD_SIZE});
     QObject::connect(download->instructions_button, &QPushButton::clicked, download,
                      [this] { open_instructions_window(); });
     download->show();
     fit_outer_size_soon(download, DOWNLOAD_SIZE, /*fixed=*/true);
     controller->take_current_index();
+}
+
+void ProgramWindows::open_bookshelf_window() {
+    if (bookshelf_) {
+        bookshelf_controller_->fill_rows();
+        bookshelf_->raise();
+        bookshelf_->activateWindow();
+        return;
+    }
+    auto* bookshelf = new BookshelfWindow();  // deletes itself when closed
+    bookshelf_ = bookshelf;
+    auto* controller = new BookshelfController(bookshelf, seams_, library_.get(), settings_.get(),
+                                               [this](const std::string& address) {
+                                                   if (!reader_controller_) return;
+                                                   (void)reader_controller_->open_stored(address);
+                                                   reader_->raise();
+                                                   reader_->activateWindow();
+                                               });
+    controller->setParent(bookshelf);
+    bookshelf_controller_ = controller;
+    bookshelf->show();
 }
 
 void ProgramWindows::open_instructions_window() {

@@ -9,9 +9,12 @@
 
 namespace novel {
 
+class BookshelfController;
+class BookshelfWindow;
 class DownloadController;
 class DownloadWindow;
 class InstructionsWindow;
+class Library;
 class ReaderController;
 class ReaderSettings;
 class ReaderWindow;
@@ -27,23 +30,32 @@ public:
     void open_reader_window();
     // Not modal; a second request brings the open window forward.
     void open_download_window();
+    // 「书架」: not modal; a second request brings it forward.
+    void open_bookshelf_window();
     // Modal for the whole program: returns when the window is closed.
     void open_instructions_window();
 
     [[nodiscard]] ReaderWindow* reader_window() const { return reader_.get(); }
     [[nodiscard]] ReaderController* reader() const { return reader_controller_.get(); }
+    [[nodiscard]] Library* library() const { return library_.get(); }
     [[nodiscard]] DownloadWindow* download_window() const;
     [[nodiscard]] DownloadController* download() const;
     [[nodiscard]] InstructionsWindow* instructions_window() const;
+    [[nodiscard]] BookshelfWindow* bookshelf_window() const;
+    [[nodiscard]] BookshelfController* bookshelf() const;
 
 private:
     ProgramSeams seams_;
     std::unique_ptr<ReaderSettings> settings_;  // outlives every window
+    std::unique_ptr<Library> library_;          // the window thread's connection, or none
+    QString library_notice_;                    // told once, after the start-up notice
     std::unique_ptr<ReaderWindow> reader_;
     std::unique_ptr<ReaderController> reader_controller_;
     QPointer<DownloadWindow> download_;
     QPointer<DownloadController> download_controller_;  // a child of download_
     QPointer<InstructionsWindow> instructions_;
+    QPointer<BookshelfWindow> bookshelf_;
+    QPointer<BookshelfController> bookshelf_controller_;  // a child of bookshelf_
 };
 
 }  // namespace novel

@@ -1,17 +1,20 @@
 #include "app/reader_controller.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include "app/content_box.h"
 #include "app/gbk_qstring.h"
 #include "app/reader_settings.h"
 #include "app/reader_texts.h"
 #include "app/reader_window.h"
+#include "chapter/book_info.h"
 #include "chapter/site.h"
+#include "download/range_download.h"
+#include "library/library.h"
 
 namespace novel {
 namespace {
@@ -28,19 +31,19 @@ void set_text_colour(QLineEdit* box, QRgb colour) {
     box->setPalette(colours);
 }
 
+QString newest_chapter_text() { return QStringLiteral("已是最新章节"); }
+
 }  // namespace
 
 ReaderController::ReaderController(ReaderWindow* window, const ProgramSeams& seams,
-                                   ReaderSettings* settings)
+                                   ReaderSettings* settings, Library* library)
     : window_(window),
       seams_(seams),
       settings_(settings),
       next_chapter_link_(site_link_or_nothing(settings->reading_place().next_link)),
-      text_size_(settings->text_size()) {
-    worker_.setMaxThreadCount(1);
+      text_size_(settings->text_size()),
+      library_(library) {
     if (text_size_ != DEFAULT_TEXT_SIZE) window_->content_box->set_text_pixel_size(text_size_);
-    QObject::connect(&watcher_, &QFutureWatcher<FetchedChapter>::finished, this,
-                     [this] { show_result(); });
 
     window_->on_link_focus_in = [this] { clear_placeholder(); };
     window_->on_link_focus_out = [this] { restore_placeholder(); };
@@ -55,6 +58,7 @@ ReaderController::ReaderController(ReaderWindow* window, const ProgramSeams& sea
     ContentBox* box = window_->content_box;
     QObject::connect(box->back_action, &QAction::triggered, this, [this] { go_back(); });
     QObject::connect(box->forward_action, &QAction::triggered, this, [this] { go_forward(); });
+    QObject::connect(box->refresh_action, &QAction::triggered, this, [this] { refresh(); });
     box->on_zoom_wheel = [this](int notches) { change_text_size(notches); };
     QObject::connect(window_->larger_text_action, &QAction::triggered, this,
                      [this] { change_text_size(1); });
@@ -64,12 +68,8 @@ ReaderController::ReaderController(ReaderWindow* window, const ProgramSeams& sea
                      [this] { change_text_size(0); });
 }
 
-ReaderController::~ReaderController() {
-    pending_.clear();
-    stop_.request_stop();
-    watcher_.disconnect(this);
-    worker_.waitForDone();
-}
+// The job handle goes with the controller: it stops the reading and never waits.
+ReaderController::~ReaderController() { pending_.clear(); }
 
 void ReaderController::init_reader_window() {
     seams_.show_message(startup_notice());
@@ -77,6 +77,15 @@ void ReaderController::init_reader_window() {
     // and "下一页" still pages.
     paging_hot_key_id_ =
         seams_.register_hot_key(NO_MODIFIERS, VIRTUAL_KEY_DOWN, window_->hot_key_label);
+    if (library_ == nullptr) return;
+    const PlaceLookup place = library_->last_reading_place();
+    if (place.found) open_stored(place.found->address);
+}
+
+bool ReaderController::open_stored(const std::string& link) {
+    if (!show_stored(link)) return false;
+    show_history_moves();
+    return true;
 }
 
 void ReaderController::fetch_entered_link() {
@@ -89,6 +98,8 @@ void ReaderController::page_next() { enqueue(Step::next); }
 void ReaderController::go_back() { enqueue(Step::back); }
 
 void ReaderController::go_forward() { enqueue(Step::forward); }
+
+void ReaderController::refresh() { enqueue(Step::refresh); }
 
 void ReaderController::change_text_size(int steps) {
     const int pixels = steps == 0 ? DEFAULT_TEXT_SIZE : step_text_size(text_size_, steps);
@@ -127,14 +138,29 @@ void ReaderController::start_next() {
         pending_.pop_front();
         std::optional<std::string> link = link_of(press);
         if (!link) continue;
+        const Step* step = std::get_if<Step>(&press);
+        // Paging through pages kept already needs no network.
+        if (step != nullptr && *step != Step::refresh && show_stored(*link)) {
+            show_history_moves();
+            continue;
+        }
         fetching_ = true;
         fetching_link_ = std::move(*link);
+        fetching_next_ = step != nullptr && *step == Step::next;
         show_history_moves();
         window_->show_fetching(qstring_from_gbk(fetching_link_));
-        watcher_.setFuture(
-            QtConcurrent::run(&worker_, seams_.fetch_chapter, fetching_link_, stop_.get_token()));
+        show_waiting_state();
+        job_.start([fetch = seams_.fetch_chapter, link = fetching_link_](
+                       const JobLink& run) { return fetch(link, run.stop_token()); },
+                   [this](const FetchedChapter& fetched) { show_result(fetched); });
         return;
     }
+}
+
+void ReaderController::show_waiting_state() {
+    QString text = QStringLiteral("正在获取……");
+    if (!pending_.empty()) text += QStringLiteral("（另有 %1 次按键排队）").arg(pending_.size());
+    window_->show_state(text, true);
 }
 
 std::optional<std::string> ReaderController::link_of(const Press& press) {
@@ -148,34 +174,84 @@ std::optional<std::string> ReaderController::link_of(const Press& press) {
             return history_.go_back();
         case Step::forward:
             return history_.go_forward();
+        case Step::refresh:
+            if (shown_link_.empty()) return std::nullopt;
+            return shown_link_;
     }
     return std::nullopt;
 }
 
-void ReaderController::show_result() {
-    const FetchedChapter fetched = watcher_.result();
+void ReaderController::show_result(const FetchedChapter& fetched) {
     fetching_ = false;
-    window_->content_box->show_gbk_text(fetched.chapter.text);
-    next_chapter_link_ = fetched.chapter.next_link;
-    if (fetched.succeeded()) {
-        // Back and forward have moved already: the history finds the
-        // chapter is its current one.
-        history_.visit(fetching_link_);
-        // A failed reading keeps the place saved before it.
-        settings_->save_reading_place(
-            {.chapter_link = fetching_link_, .next_link = next_chapter_link_});
+    const bool has_content = fetched.succeeded() && has_chapter_content(fetched.page);
+    if (has_content) {
+        keep_in_library(fetching_link_, fetched);
+        show_chapter(fetching_link_, fetched.chapter);
         window_->show_fetched();
+    } else if (fetching_next_ && (fetched.succeeded() || fetched.status == 404)) {
+        // The site has no page after the newest chapter yet: the reader stays put.
+        window_->show_fetched();
+        window_->show_state(newest_chapter_text(), false);
     } else {
-        window_->show_fetch_failed(
-            qstring_from_gbk(describe_failure(fetched.error, fetched.status)));
+        // The box, the next link and the saved place stay: "下一页" tries again.
+        show_failure(fetched.succeeded()
+                         ? QStringLiteral("页面中没有正文")
+                         : qstring_from_gbk(describe_failure(fetched.error, fetched.status)));
     }
     show_history_moves();
     start_next();
+    if (fetching_) show_waiting_state();
+}
+
+void ReaderController::show_failure(const QString& reason) {
+    window_->show_fetch_failed(reason);
+    window_->show_state(QStringLiteral("获取失败：") + reason, false);
+}
+
+bool ReaderController::show_stored(const std::string& link) {
+    if (library_ == nullptr) return false;
+    const PageLookup lookup = library_->page_at(link);
+    if (!lookup.found) return false;
+    const ChainPage& page = lookup.found->page;
+    show_chapter(link, {.title = page.title, .text = page.text, .next_link = page.next_link});
+    window_->show_fetched();
+    return true;
+}
+
+void ReaderController::show_chapter(const std::string& link, const Chapter& chapter) {
+    window_->content_box->show_gbk_text(chapter.text);
+    next_chapter_link_ = chapter.next_link;
+    shown_link_ = link;
+    // Back and forward have moved already: the history finds the chapter is
+    // its current one.
+    history_.visit(link);
+    settings_->save_reading_place({.chapter_link = link, .next_link = next_chapter_link_});
+    if (library_ != nullptr) {
+        const std::string book = chapter_index_of(link).book_number;
+        // Pages off the library's address rules are read, not kept.
+        (void)library_->set_reading_place(book, link, QDateTime::currentSecsSinceEpoch());
+    }
+    clear_placeholder();
+    window_->link_box->setText(qstring_from_gbk(link));
+    show_history_moves();
+    window_->show_state(
+        qstring_from_gbk(chapter.title) + QStringLiteral("　") + qstring_from_gbk(link), false);
+}
+
+void ReaderController::keep_in_library(const std::string& link, const FetchedChapter& fetched) {
+    if (library_ == nullptr) return;
+    const BookInfo book = extract_book_info(fetched.page, chapter_index_of(link).book_number);
+    // A page the library cannot keep is still shown: reading never stops for it.
+    (void)library_->store_page({.address = link,
+                                .chapter = fetched.chapter,
+                                .book = book,
+                                .fetched_at = QDateTime::currentSecsSinceEpoch()});
 }
 
 void ReaderController::show_history_moves() {
     window_->content_box->back_action->setEnabled(history_.can_go_back());
     window_->content_box->forward_action->setEnabled(history_.can_go_forward());
+    window_->content_box->refresh_action->setEnabled(!shown_link_.empty());
 }
 
 }  // namespace novel

@@ -4,11 +4,11 @@
 // chapters read, and the text size. A reading runs on a worker thread;
 // presses of "获取", "下一页", Down, back and forward made meanwhile wait
 // their turn and are served in the order they were made. The place in the
-// book and the text size outlive the run in the reader's settings.
+// book and the text size outlive the run in the reader's settings. Every
+// chapter shown is kept in the library, from which paging on needs no
+// network when the next page is there already.
 
-#include <QFutureWatcher>
 #include <QObject>
-#include <QThreadPool>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -16,26 +16,30 @@
 #include <string>
 #include <variant>
 
+#include "app/job.h"
 #include "app/program_seams.h"
 #include "app/reading_history.h"
 
 namespace novel {
 
+class Library;
 class ReaderSettings;
 class ReaderWindow;
 
 class ReaderController final : public QObject {
 public:
-    // The settings outlive the controller.
-    ReaderController(ReaderWindow* window, const ProgramSeams& seams, ReaderSettings* settings);
-    // Abandons a reading under way and waits for its worker, which the stop
-    // request ends at once.
+    // The settings and the library outlive the controller; without a
+    // library the reader reads from the network alone.
+    ReaderController(ReaderWindow* window, const ProgramSeams& seams, ReaderSettings* settings,
+                     Library* library);
+    // Abandons a reading under way without waiting for it.
     ~ReaderController() override;
     ReaderController(const ReaderController&) = delete;
     ReaderController& operator=(const ReaderController&) = delete;
 
     // The window was created: the notice first, then the hot key, so Down
-    // cannot page before the notice is dismissed.
+    // cannot page before the notice is dismissed; the last chapter read is
+    // shown from the library.
     void init_reader_window();
 
     // The address of the chapter after the one shown last; at start-up the
@@ -49,6 +53,11 @@ public:
     void page_next();
     void go_back();
     void go_forward();
+    // The shown chapter from the network again; a changed text replaces the kept one.
+    void refresh();
+    // A chapter the library holds, shown at once (the bookshelf's jumps);
+    // false when it is not there.
+    bool open_stored(const std::string& link);
     // By that many steps; 0 returns to the default size.
     void change_text_size(int steps);
     void on_paging_hot_key(std::int32_t identifier, std::int32_t second);
@@ -58,7 +67,7 @@ public:
 private:
     // Steps through the book, taken from where the reading stands when
     // their turn comes.
-    enum class Step { next, back, forward };
+    enum class Step { next, back, forward, refresh };
     // A press waiting its turn: the link box's text as it was when pressed,
     // or a step.
     using Press = std::variant<std::string, Step>;
@@ -68,7 +77,13 @@ private:
     // The link a press reads when its turn comes; nothing when there is no
     // chapter to go back or forward to.
     [[nodiscard]] std::optional<std::string> link_of(const Press& press);
-    void show_result();
+    void show_result(const FetchedChapter& fetched);
+    // Shows the chapter the library keeps at link; false when there is none.
+    bool show_stored(const std::string& link);
+    void show_chapter(const std::string& link, const Chapter& chapter);
+    void keep_in_library(const std::string& link, const FetchedChapter& fetched);
+    void show_failure(const QString& reason);
+    void show_waiting_state();
     // Back and forward are offered only where the history leads somewhere.
     void show_history_moves();
 
@@ -82,10 +97,11 @@ private:
 
     std::deque<Press> pending_;
     bool fetching_ = false;
-    std::string fetching_link_;  // of the reading under way
-    std::stop_source stop_;
-    QFutureWatcher<FetchedChapter> watcher_;
-    QThreadPool worker_;
+    std::string fetching_link_;   // of the reading under way
+    bool fetching_next_ = false;  // it pages on: a missing page is the newest chapter's next
+    std::string shown_link_;      // of the chapter in the box
+    Library* library_;
+    JobHandle job_;
 };
 
 }  // namespace novel

@@ -95,13 +95,13 @@ ReaderSettings::ReaderSettings(const QString& file) {
 
 ReaderSettings::~ReaderSettings() = default;
 
-ReadingPlace ReaderSettings::reading_place() const {
+SavedPlace ReaderSettings::reading_place() const {
     if (!store_) return {};
     return {.chapter_link = link_of(store_->value(CHAPTER_LINK)),
             .next_link = link_of(store_->value(NEXT_LINK))};
 }
 
-void ReaderSettings::save_reading_place(const ReadingPlace& place) {
+void ReaderSettings::save_reading_place(const SavedPlace& place) {
     if (!store_) return;
     store_->setValue(CHAPTER_LINK, QByteArray::fromStdString(place.chapter_link));
     store_->setValue(NEXT_LINK, QByteArray::fromStdString(place.next_link));
@@ -155,6 +155,33 @@ void ReaderSettings::save_window_place(std::string_view window, const QRect& out
     store_->setValue(window_key(window, "y"), outer.y());
     store_->setValue(window_key(window, "width"), outer.width());
     store_->setValue(window_key(window, "height"), outer.height());
+    sync();
+}
+
+int ReaderSettings::choice(std::string_view name, int fallback) const {
+    if (!store_) return fallback;
+    const std::optional<long long> index = whole_number(
+        store_->value(QStringLiteral("choices/") +
+                      QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))));
+    return index && *index >= 0 && *index < 100 ? static_cast<int>(*index) : fallback;
+}
+
+void ReaderSettings::save_choice(std::string_view name, int index) {
+    if (!store_) return;
+    store_->setValue(QStringLiteral("choices/") +
+                         QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())),
+                     index);
+    sync();
+}
+
+QByteArray ReaderSettings::window_geometry(std::string_view window) const {
+    if (!store_) return {};
+    return store_->value(window_key(window, "geometry")).toByteArray();
+}
+
+void ReaderSettings::save_window_geometry(std::string_view window, const QByteArray& geometry) {
+    if (!store_) return;
+    store_->setValue(window_key(window, "geometry"), geometry);
     sync();
 }
 

@@ -4,6 +4,7 @@
 // folder. Whatever that file holds, reading gives usable values: a missing, unreadable or corrupt
 // entry gives today's default, and a value out of range is clamped.
 
+#include <QByteArray>
 #include <QList>
 #include <QRect>
 #include <QSize>
@@ -36,10 +37,10 @@ inline constexpr int TEXT_SIZE_STEP = 2;
 
 // The place in the book: the address of the chapter shown last and its next
 // link, GBK bytes as they were read.
-struct ReadingPlace {
+struct SavedPlace {
     std::string chapter_link;
     std::string next_link;
-    bool operator==(const ReadingPlace&) const = default;
+    bool operator==(const SavedPlace&) const = default;
 };
 
 // The windows whose places are remembered.
@@ -59,8 +60,8 @@ public:
     ReaderSettings(const ReaderSettings&) = delete;
     ReaderSettings& operator=(const ReaderSettings&) = delete;
 
-    [[nodiscard]] ReadingPlace reading_place() const;
-    void save_reading_place(const ReadingPlace& place);
+    [[nodiscard]] SavedPlace reading_place() const;
+    void save_reading_place(const SavedPlace& place);
 
     [[nodiscard]] int text_size() const;
     void save_text_size(int pixels);
@@ -73,6 +74,15 @@ public:
     // or what is saved cannot be a window's place.
     [[nodiscard]] std::optional<QRect> window_place(std::string_view window) const;
     void save_window_place(std::string_view window, const QRect& outer);
+    // The window system's own record of a window's place and size, which
+    // gives back exactly what was saved; empty when none is saved.
+    // A choice made in a list (the bookshelf's export format, encoding and
+    // script) by its position; fallback when none is saved.
+    [[nodiscard]] int choice(std::string_view name, int fallback) const;
+    void save_choice(std::string_view name, int index);
+
+    [[nodiscard]] QByteArray window_geometry(std::string_view window) const;
+    void save_window_geometry(std::string_view window, const QByteArray& geometry);
 
 private:
     void sync();

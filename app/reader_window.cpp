@@ -5,7 +5,9 @@
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPalette>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 #include <string_view>
 
@@ -24,6 +26,7 @@ constexpr int CONTENT_MARGIN_HEIGHT = 80;
 constexpr int BOTTOM_ROW_OFFSET = 80;
 constexpr int DOWNLOAD_BUTTON_SHIFT = 50;
 constexpr int NEXT_PAGE_BUTTON_SHIFT = 90;
+constexpr int STATE_LINE_HEIGHT = 22;
 
 QString reader_caption() {
     std::string_view host = SITE_ORIGIN;
@@ -87,6 +90,21 @@ ReaderWindow::ReaderWindow() {
     next_page_button =
         make_button(this, NEXT_PAGE_BUTTON, QStringLiteral("下一页"), {392, 216, 48, 24});
 
+    bookshelf_action = make_key_action(this, {QKeySequence(Qt::CTRL | Qt::Key_B)});
+
+    state_line = new QStatusBar(this);
+    state_line->setSizeGripEnabled(false);
+    busy_indicator = new QProgressBar(state_line);
+    busy_indicator->setRange(0, 0);  // no figure: only that something is under way
+    busy_indicator->setMaximumWidth(80);
+    busy_indicator->setMaximumHeight(12);
+    busy_indicator->hide();
+    state_line->addPermanentWidget(busy_indicator);
+    // In the state line: the bottom row has no room left at the designed width.
+    bookshelf_button = new QPushButton(QStringLiteral("书架"), state_line);
+    bookshelf_button->setFlat(true);
+    state_line->addPermanentWidget(bookshelf_button);
+
     layout_timer = new QTimer(this);
     layout_timer->setObjectName(qstring_from_utf8(LAYOUT_TIMER));
     layout_timer->setInterval(100);
@@ -115,6 +133,11 @@ void ReaderWindow::show_fetch_failed(const QString& reason) {
     content_box->viewport()->unsetCursor();
 }
 
+void ReaderWindow::show_state(const QString& text, bool busy) {
+    state_line->showMessage(text);
+    busy_indicator->setVisible(busy);
+}
+
 void ReaderWindow::relayout() {
     // Outer sizes, frame included, as the layout was designed.
     const int width = frameGeometry().width();
@@ -124,6 +147,8 @@ void ReaderWindow::relayout() {
     fetch_button->move(fetch_button->x(), height - BOTTOM_ROW_OFFSET);
     next_page_button->move(fetch_button->x() + NEXT_PAGE_BUTTON_SHIFT, fetch_button->y());
     download_button->move(fetch_button->x() + DOWNLOAD_BUTTON_SHIFT, fetch_button->y());
+    state_line->setGeometry(0, this->height() - STATE_LINE_HEIGHT, this->width(),
+                            STATE_LINE_HEIGHT);
 }
 
 bool ReaderWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -11,7 +11,9 @@
 
 class QAction;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
+class QStatusBar;
 class QTimer;
 
 namespace novel {
@@ -51,6 +53,12 @@ public:
     QPushButton* fetch_button;
     QPushButton* download_button;
     QPushButton* next_page_button;
+    // 「书架」: the bookshelf window; Ctrl+B as well.
+    QPushButton* bookshelf_button;
+    QAction* bookshelf_action;
+    // Under the content box: what the reading is doing or did.
+    QStatusBar* state_line;
+    QProgressBar* busy_indicator;
     QTimer* layout_timer;
     HotKeyLabel* hot_key_label;
 
@@ -69,6 +77,8 @@ public:
     void show_fetching(const QString& link);
     void show_fetched();
     void show_fetch_failed(const QString& reason);
+    // The state line; busy shows the indicator beside it.
+    void show_state(const QString& text, bool busy);
 
     // 时钟1, every 100 ms: the content box and the bottom row follow the
     // window's outer size.

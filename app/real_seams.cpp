@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPointer>
@@ -7,6 +8,7 @@
 #include "app/program_seams.h"
 #include "app/reader_settings.h"
 #include "app/reader_window.h"
+#include "library/library.h"
 #include "platform/hot_key.h"
 
 namespace novel {
@@ -37,6 +39,17 @@ ProgramSeams real_seams() {
                     });
             },
         .settings_file = user_settings_file(),
+        .library_file = default_library_path(),
+        .choose_save_path =
+            [](const QString& proposed) {
+                return QFileDialog::getSaveFileName(nullptr, QString(), proposed);
+            },
+        .ask =
+            [](const QString& text) {
+                QMessageBox box(QMessageBox::Question, QString(), text,
+                                QMessageBox::Yes | QMessageBox::No);
+                return box.exec() == QMessageBox::Yes;
+            },
     };
 }
 

@@ -25,6 +25,7 @@ protected:
         if (watched == window_ && event->type() == QEvent::Close &&
             !(window_->windowState() & unusual)) {
             settings_->save_window_place(name_, window_->frameGeometry());
+            settings_->save_window_geometry(name_, window_->saveGeometry());
         }
         return QObject::eventFilter(watched, event);
     }
@@ -37,8 +38,16 @@ private:
 
 }  // namespace
 
-QSize restore_window_place(QWidget* window, const ReaderSettings& settings, std::string_view name,
-                           QSize designed, SizeBounds bounds) {
+std::optional<QSize> restore_window_place(QWidget* window, const ReaderSettings& settings,
+                                          std::string_view name, QSize designed,
+                                          SizeBounds bounds) {
+    // The inner size and the frame kept apart: a window restored this way
+    // does not grow by its frame at every start. Older settings have only
+    // the outer rectangle below.
+    if (const QByteArray geometry = settings.window_geometry(name);
+        !geometry.isEmpty() && window->restoreGeometry(geometry)) {
+        return std::nullopt;
+    }
     const std::optional<QRect> saved = settings.window_place(name);
     if (!saved) return designed;
     QList<QRect> screens;

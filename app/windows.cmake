@@ -4,6 +4,8 @@ find_package(Qt6 REQUIRED COMPONENTS Widgets Concurrent)
 novel_add_layer(windows
   SOURCES
     gbk_qstring.cpp
+    job.cpp
+    library_opening.cpp
     control_builders.cpp
     content_box.cpp
     reader_settings.cpp
@@ -12,10 +14,12 @@ novel_add_layer(windows
     reader_controller.cpp
     download_window.cpp
     download_controller.cpp
+    bookshelf_window.cpp
+    bookshelf_controller.cpp
     program_windows.cpp
     real_seams.cpp
     resources/windows_resources.qrc
-  DEPENDS download reading_history chapter hot_key Qt6::Widgets Qt6::Concurrent)
+  DEPENDS download library reading_history chapter hot_key Qt6::Widgets Qt6::Concurrent)
 set_target_properties(windows PROPERTIES AUTOMOC ON AUTORCC ON)
 
 add_executable(novel_reader main.cpp)

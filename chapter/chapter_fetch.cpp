@@ -8,10 +8,11 @@ FetchedChapter fetch_chapter(std::string_view link, std::stop_token stop) {
     FetchedChapter fetched;
     // Copied first: link may view a text the caller replaces with the result.
     const std::string address(link);
-    const HttpResponse response = http_fetch(address, {.stop = std::move(stop)});
+    HttpResponse response = http_fetch(address, {.stop = std::move(stop)});
     fetched.status = response.status;
     fetched.error = response.error;
     fetched.chapter = extract_chapter(response.body);
+    fetched.page = std::move(response.body);
     return fetched;
 }
 

@@ -18,6 +18,8 @@ struct FetchedChapter {
     Chapter chapter;
     std::int32_t status = 0;
     TransportError error = TransportError::none;
+    // The body as it came: the reader keeps the page and asks it for the book.
+    std::string page;
 
     // A response came and its status was 2xx.
     [[nodiscard]] bool succeeded() const { return novel::succeeded(error, status); }

@@ -20,9 +20,11 @@ log="$work/requests.log"
 rm -f "$work"/*.png
 # Settings of the run's own, starting missing: never the user's.
 export XDG_CONFIG_HOME="$work/config"
-rm -rf "$XDG_CONFIG_HOME"
+export XDG_DATA_HOME="$work/data"  # the library: never the user's own
+rm -rf "$XDG_CONFIG_HOME" "$XDG_DATA_HOME"
 
 fail() {
+    import -window root "$work/failed.png" 2>/dev/null || true
     echo "end_to_end: $*" >&2
     echo "--- requests:" >&2
     cat "$log" >&2

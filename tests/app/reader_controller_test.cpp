@@ -63,6 +63,7 @@ FetchedChapter chapter_of(const std::string& link) {
     fetched.status = 200;
     fetched.chapter.text = "\r\n" + link + "\r\n";
     fetched.chapter.next_link = link + "/";
+    fetched.page = R"(<div id="content">)" + link + "</div>";
     return fetched;
 }
 
@@ -152,7 +153,7 @@ TEST_F(Readings, PressesMadeDuringAReadingAreServedInTheirOrder) {
     EXPECT_EQ(windows->reader()->next_chapter_link(), "B//");
 }
 
-TEST_F(Readings, AFailedReadingEmptiesTheBoxAndSaysWhyInTheTitle) {
+TEST_F(Readings, AFailedReadingKeepsTheBoxAndSaysWhyInTheTitle) {
     gate.open();
     recorded.fetch = [](const std::string& link, std::stop_token) {
         if (link == "down") return FetchedChapter{.error = TransportError::timed_out};
@@ -163,10 +164,13 @@ TEST_F(Readings, AFailedReadingEmptiesTheBoxAndSaysWhyInTheTitle) {
     ASSERT_TRUE(wait_until([&] { return !windows->reader()->busy(); }));
     ASSERT_FALSE(reader->content_box->toPlainText().isEmpty());
 
+    const QString shown = reader->content_box->toPlainText();
+
     reader->link_box->setText(QStringLiteral("down"));
     QTest::mouseClick(reader->fetch_button, Qt::LeftButton);
     ASSERT_TRUE(wait_until([&] { return !windows->reader()->busy(); }));
-    EXPECT_EQ(reader->content_box->toPlainText(), QString());
+    EXPECT_EQ(reader->content_box->toPlainText(), shown);
+    EXPECT_EQ(windows->reader()->next_chapter_link(), "up/");
     EXPECT_TRUE(reader->windowTitle().contains(QStringLiteral("连接超时")));
 }
 

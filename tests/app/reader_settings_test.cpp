@@ -24,7 +24,7 @@ protected:
     }
 
     static void expect_defaults(const ReaderSettings& settings) {
-        EXPECT_EQ(settings.reading_place(), ReadingPlace{});
+        EXPECT_EQ(settings.reading_place(), SavedPlace{});
         EXPECT_EQ(settings.text_size(), 16);
         EXPECT_EQ(settings.window_place(READER_WINDOW_PLACE), std::nullopt);
         EXPECT_EQ(settings.window_place(DOWNLOAD_WINDOW_PLACE), std::nullopt);
@@ -36,8 +36,8 @@ protected:
 
 TEST_F(Settings, WhatIsSavedComesBackInTheNextRun) {
     // GBK, a byte no text has, and the file format's own marks.
-    const ReadingPlace place{.chapter_link = "https://www.qubige.com/1/\xB5\xDA\xFF=;,\"\\\n"s,
-                             .next_link = "https://www.qubige.com/1/2.html"};
+    const SavedPlace place{.chapter_link = "https://www.qubige.com/1/\xB5\xDA\xFF=;,\"\\\n"s,
+                           .next_link = "https://www.qubige.com/1/2.html"};
     {
         ReaderSettings settings(file);
         expect_defaults(settings);  // nothing there yet

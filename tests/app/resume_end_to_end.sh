@@ -22,11 +22,13 @@ log="$work/requests.log"
 rm -f "$work"/*.png
 : >"$work/program.out"
 export XDG_CONFIG_HOME="$work/config"
-rm -rf "$XDG_CONFIG_HOME"
+export XDG_DATA_HOME="$work/data"  # the library: never the user's own
+rm -rf "$XDG_CONFIG_HOME" "$XDG_DATA_HOME"
 settings="$XDG_CONFIG_HOME/novel_reader/settings.ini"
 beside_program=$(ls -A "$(dirname "$program")")
 
 fail() {
+    import -window root "$work/failed.png" 2>/dev/null || true
     echo "resume_end_to_end: $*" >&2
     echo "--- requests:" >&2
     cat "$log" >&2

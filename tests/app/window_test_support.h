@@ -31,6 +31,10 @@ public:
     std::vector<QString> messages;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> hot_keys;
     std::int32_t hot_key_identifier = 5;
+    std::vector<QString> questions;
+    bool answer = true;                   // to every question
+    QString save_path;                    // what the save dialog answers
+    std::vector<QString> proposed_paths;  // what it proposed
     std::function<FetchedChapter(const std::string& link, std::stop_token stop)> fetch;
 
     [[nodiscard]] std::vector<std::string> fetched_links() const {
@@ -55,7 +59,23 @@ public:
                     return hot_key_identifier;
                 },
             .settings_file = settings_folder.filePath(QStringLiteral("settings.ini")),
+            .library_file = library_file(),
+            .choose_save_path =
+                [this](const QString& proposed) {
+                    proposed_paths.push_back(proposed);
+                    return save_path;
+                },
+            .ask =
+                [this](const QString& text) {
+                    questions.push_back(text);
+                    return answer;
+                },
         };
+    }
+
+    // A library of the test's own, next to its settings.
+    [[nodiscard]] std::string library_file() const {
+        return settings_folder.filePath(QStringLiteral("library.sqlite3")).toStdString();
     }
 
 private:

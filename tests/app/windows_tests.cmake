@@ -53,3 +53,26 @@ add_test(NAME resume_end_to_end
     ${CMAKE_CURRENT_BINARY_DIR}/resume_end_to_end)
 set_tests_properties(resume_end_to_end PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120
   ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/x11_session_leaks.supp")
+
+novel_add_test(job_test
+  SOURCES job_test.cpp
+  LIBS windows Qt6::Test
+  PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+
+# The reader on a library file of each test's own.
+novel_add_test(reader_library_test
+  SOURCES reader_library_test.cpp
+  LIBS windows fixture_site Qt6::Test
+  PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+
+# Frames need a window manager: a fresh Xvfb for each run, openbox started by the test.
+add_executable(window_geometry_test window_geometry_test.cpp)
+target_link_libraries(window_geometry_test PRIVATE project_options GTest::gtest windows Qt6::Test)
+add_test(NAME window_geometry_test
+  COMMAND xvfb-run -a -s "-screen 0 1280x800x24" $<TARGET_FILE:window_geometry_test>)
+set_tests_properties(window_geometry_test PROPERTIES TIMEOUT 120 ENVIRONMENT QT_QPA_PLATFORM=xcb)
+
+novel_add_test(bookshelf_test
+  SOURCES bookshelf_test.cpp
+  LIBS windows fixture_site Qt6::Test
+  PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)

@@ -1,0 +1,221 @@
+#include "app/bookshelf_controller.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTreeWidget>
+
+#include "app/bookshelf_window.h"
+#include "app/gbk_qstring.h"
+#include "app/reader_settings.h"
+#include "library/epub_writer.h"
+#include "library/library.h"
+#include "library/txt_export.h"
+
+namespace novel {
+namespace {
+
+constexpr std::string_view FORMAT_CHOICE = "export_format";
+constexpr std::string_view ENCODING_CHOICE = "export_encoding";
+constexpr std::string_view SCRIPT_CHOICE = "export_script";
+
+struct ExportRequest {
+    std::string library_path;
+    std::string book_number;
+    std::string output_path;
+    bool epub = true;
+    TextEncoding encoding = TextEncoding::gbk;
+    bool traditional = false;
+};
+
+struct ExportOutcome {
+    bool ok = false;
+    QString reason;
+};
+
+// On the export's own thread, over a library connection of its own.
+ExportOutcome run_export(const ExportRequest& request, std::stop_token stop) {
+    OpenResult opened = open_library(request.library_path);
+    if (!opened.library)
+        return {.ok = false, .reason = QString::fromStdString(opened.status.message)};
+    if (!request.epub) {
+        const TxtExportResult written =
+            export_txt(*opened.library, request.book_number, request.output_path,
+                       {.encoding = request.encoding});
+        if (written.end == TxtExportEnd::written) return {.ok = true, .reason = {}};
+        if (written.end == TxtExportEnd::no_pages)
+            return {.ok = false, .reason = QStringLiteral("这本书没有存下的章节")};
+        return {.ok = false,
+                .reason = QString::fromStdString(written.end == TxtExportEnd::file_failed
+                                                     ? written.file_reason
+                                                     : written.library_status.message)};
+    }
+    const Chain chain = opened.library->chain(request.book_number);
+    if (!chain.status.ok())
+        return {.ok = false, .reason = QString::fromStdString(chain.status.message)};
+    const EpubResult written = write_epub(
+        chain.book, chain.walk,
+        {.output_path = request.output_path, .traditional = request.traditional, .stop = stop});
+    return {.ok = written.ok, .reason = QString::fromStdString(written.reason)};
+}
+
+QString when_text(std::int64_t seconds) {
+    return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+}  // namespace
+
+BookshelfController::BookshelfController(BookshelfWindow* window, const ProgramSeams& seams,
+                                         Library* library, ReaderSettings* settings,
+                                         std::function<void(const std::string&)> open_chapter)
+    : window_(window),
+      seams_(seams),
+      library_(library),
+      settings_(settings),
+      open_chapter_(std::move(open_chapter)) {
+    window_->format_box->setCurrentIndex(settings_->choice(FORMAT_CHOICE, 0));
+    window_->encoding_box->setCurrentIndex(settings_->choice(ENCODING_CHOICE, 0));
+    window_->script_box->setCurrentIndex(settings_->choice(SCRIPT_CHOICE, 0));
+    QObject::connect(window_->open_button, &QPushButton::clicked, this,
+                     [this] { open_selected(); });
+    QObject::connect(window_->books, &QTreeWidget::itemDoubleClicked, this,
+                     [this] { open_selected(); });
+    QObject::connect(window_->chapters_button, &QPushButton::clicked, this,
+                     [this] { show_chapters(); });
+    QObject::connect(window_->remove_button, &QPushButton::clicked, this,
+                     [this] { remove_selected(); });
+    QObject::connect(window_->export_button, &QPushButton::clicked, this,
+                     [this] { export_selected(); });
+    fill_rows();
+}
+
+void BookshelfController::fill_rows() {
+    window_->books->clear();
+    row_books_.clear();
+    row_places_.clear();
+    if (library_ == nullptr) {
+        window_->note->setText(QStringLiteral("书库无法使用"));
+        return;
+    }
+    const Bookshelf shelf = library_->bookshelf();
+    if (!shelf.status.ok()) window_->note->setText(QString::fromStdString(shelf.status.message));
+    for (const BookshelfRow& row : shelf.rows) {
+        auto* item = new QTreeWidgetItem(window_->books);
+        item->setText(name_column, qstring_from_gbk(row.book.name));
+        item->setText(author_column, qstring_from_gbk(row.book.author));
+        item->setText(pages_column, QString::number(row.pages));
+        item->setText(newest_column, qstring_from_gbk(row.newest_title));
+        if (row.place) {
+            item->setText(read_column, qstring_from_gbk(row.place->title) + QStringLiteral("　") +
+                                           when_text(row.place->read_at));
+        }
+        row_books_.push_back(row.book.book_number);
+        row_places_.push_back(row.place ? row.place->address : std::string());
+    }
+    if (!row_books_.empty()) window_->books->setCurrentItem(window_->books->topLevelItem(0));
+}
+
+const std::string* BookshelfController::selected_book() const {
+    const int row = window_->books->indexOfTopLevelItem(window_->books->currentItem());
+    if (row < 0 || static_cast<std::size_t>(row) >= row_books_.size()) return nullptr;
+    return &row_books_[static_cast<std::size_t>(row)];
+}
+
+void BookshelfController::open_selected() {
+    const std::string* book = selected_book();
+    if (book == nullptr) return;
+    const auto row = static_cast<std::size_t>(book - row_books_.data());
+    std::string address = row_places_[row];
+    if (address.empty()) {
+        // Never read: from its first kept page in chain order.
+        const Chain chain = library_->chain(*book);
+        chain.walk([&address](const ChainItem& item) {
+            if (const auto* page = std::get_if<ChainPage>(&item)) address = page->address;
+            return address.empty();
+        });
+    }
+    if (!address.empty()) open_chapter_(address);
+}
+
+QWidget* BookshelfController::show_chapters() {
+    const std::string* book = selected_book();
+    if (book == nullptr) return nullptr;
+    auto* dialog = new ChapterListDialog(window_);
+    auto addresses = std::make_shared<std::vector<std::string>>();
+    const Chain chain = library_->chain(*book);
+    chain.walk([&](const ChainItem& item) {
+        if (const auto* page = std::get_if<ChainPage>(&item)) {
+            dialog->chapters->addItem(qstring_from_gbk(page->title));
+            addresses->push_back(page->address);
+        } else {
+            dialog->chapters->addItem(QStringLiteral("（缺页）"));
+            addresses->emplace_back();
+        }
+        return true;
+    });
+    QObject::connect(dialog->chapters, &QListWidget::itemDoubleClicked, dialog,
+                     [this, dialog, addresses](QListWidgetItem* item) {
+                         const int row = dialog->chapters->row(item);
+                         const std::string& address = (*addresses)[static_cast<std::size_t>(row)];
+                         if (address.empty()) return;
+                         open_chapter_(address);
+                         dialog->close();
+                     });
+    dialog->show();
+    return dialog;
+}
+
+void BookshelfController::remove_selected() {
+    const std::string* book = selected_book();
+    if (book == nullptr) return;
+    const QString name = window_->books->currentItem()->text(name_column);
+    if (!seams_.ask(QStringLiteral("从书库中删除《%1》及其存下的全部章节？").arg(name))) return;
+    const LibraryStatus removed = library_->remove_book(*book);
+    if (!removed.ok()) window_->note->setText(QString::fromStdString(removed.message));
+    fill_rows();
+}
+
+void BookshelfController::remember_export_choice() {
+    settings_->save_choice(FORMAT_CHOICE, window_->format_box->currentIndex());
+    settings_->save_choice(ENCODING_CHOICE, window_->encoding_box->currentIndex());
+    settings_->save_choice(SCRIPT_CHOICE, window_->script_box->currentIndex());
+}
+
+void BookshelfController::export_selected() {
+    const std::string* book = selected_book();
+    if (book == nullptr || export_job_.running()) return;
+    remember_export_choice();
+    const bool epub = window_->format_box->currentIndex() == 0;
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    if (folder.isEmpty()) folder = QDir::homePath();
+    const QString name = window_->books->currentItem()->text(name_column);
+    const QString proposed =
+        QDir(folder).filePath(name + (epub ? QStringLiteral(".epub") : QStringLiteral(".txt")));
+    const QString chosen = seams_.choose_save_path(proposed);
+    if (chosen.isEmpty()) return;
+    constexpr TextEncoding encodings[] = {TextEncoding::gbk, TextEncoding::utf8,
+                                          TextEncoding::gb18030};
+    const ExportRequest request{
+        .library_path = seams_.library_file,
+        .book_number = *book,
+        .output_path = chosen.toStdString(),
+        .epub = epub,
+        .encoding = encodings[std::clamp(window_->encoding_box->currentIndex(), 0, 2)],
+        .traditional = window_->script_box->currentIndex() == 1,
+    };
+    window_->note->setText(QStringLiteral("正在导出……"));
+    window_->export_button->setEnabled(false);
+    export_job_.start(
+        [request](const JobLink& run) { return run_export(request, run.stop_token()); },
+        [this, chosen](const ExportOutcome& outcome) {
+            window_->export_button->setEnabled(true);
+            window_->note->setText(outcome.ok ? QStringLiteral("已导出到：%1").arg(chosen)
+                                              : QStringLiteral("导出失败：%1").arg(outcome.reason));
+        });
+}
+
+}  // namespace novel
