@@ -10,12 +10,6 @@
 
 namespace novel {
 
-enum class TextEncoding {
-    gbk,      // the stored bytes exactly
-    utf8,     // as the download's UTF-8 option writes them
-    gb18030,  // holds every character GBK has and more
-};
-
 struct TxtExportOptions {
     TextEncoding encoding = TextEncoding::gbk;
     bool byte_order_mark = false;  // utf-8 and gb18030 only
