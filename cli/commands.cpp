@@ -9,6 +9,7 @@
 #include "download/download_messages.h"
 #include "download/fetch_ahead.h"
 #include "download/journal.h"
+#include "http/http_request.h"
 #include "platform/gbk.h"
 
 namespace novel::cli {
@@ -50,7 +51,12 @@ std::optional<RangeRequest> given_range(const DownloadCommandOptions& options) {
 }  // namespace
 
 int read_chapter(const ReadOptions& options, std::stop_token stop) {
-    const FetchedChapter fetched = fetch_chapter(options.url, std::move(stop));
+    PageKeeper keeper(options.library, options.encoding);
+    FetchedChapter fetched;
+    const ByteData page = http_request(
+        options.url,
+        {.status = &fetched.status, .stop = std::move(stop), .transport_error = &fetched.error});
+    fetched.chapter = extract_chapter(page);
     if (fetched.error == TransportError::stopped) return kInterrupted;
     if (!fetched.succeeded()) {
         report_error(gbk(u"无法读取 ") + options.url + gbk(u"：") +
@@ -58,6 +64,7 @@ int read_chapter(const ReadOptions& options, std::stop_token stop) {
                      options.encoding);
         return kNetworkFailed;
     }
+    if (has_chapter_content(page)) keeper.keep(options.url, fetched.chapter, page);
     const std::string link = encoded(fetched.chapter.next_link, options.encoding) + "\n";
     if (options.next_only) {
         write_out(link);
@@ -72,9 +79,14 @@ int read_chapter(const ReadOptions& options, std::stop_token stop) {
 }
 
 int download_chapters(const DownloadCommandOptions& options, std::stop_token stop) {
+    PageKeeper keeper(options.library, options.print_encoding);
     ProgressDisplay display(options.print_encoding, options.quiet);
     const DownloadHooks hooks{
-        .progress = [&display](const DownloadProgress& progress) { display.show(progress); }};
+        .progress = [&display](const DownloadProgress& progress) { display.show(progress); },
+        .page_written =
+            [&keeper](const WrittenPage& written) {
+                keeper.keep(written.link, written.chapter, written.page);
+            }};
     const DownloadOptions download{.output_path = options.output, .utf8 = options.utf8_file};
     FetchAhead pages(options.ahead);
     const RangeResult result =

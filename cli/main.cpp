@@ -13,6 +13,7 @@
 #include "cli/interrupt.h"
 #include "download/fetch_ahead.h"
 #include "download/range_download.h"
+#include "library/library.h"
 
 #ifndef NOVEL_VERSION
 #define NOVEL_VERSION "unknown"
@@ -72,6 +73,13 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", std::string("novel ") + NOVEL_VERSION);
     app.footer(kExitStatuses);
     app.require_subcommand(1);
+    // Options of the tool as a whole may stand behind the command's name too.
+    app.fallthrough();
+    LibraryChoice library{.path = novel::default_library_path()};
+    app.add_option(
+        "--library", library.path,
+        "the library file every fetched page is kept in (default: " + library.path + ")");
+    app.add_flag("--no-library", library.off, "keep nothing in the library this time");
 
     ReadOptions read;
     read.encoding = locale;
@@ -128,6 +136,8 @@ int main(int argc, char** argv) {
     }
     download.utf8_file = file_encoding == "utf-8";
 
+    read.library = library;
+    download.library = library;
     const StopOnInterrupt interrupt;
     if (read_command->parsed()) return read_chapter(read, interrupt.token());
     return download_chapters(download, interrupt.token());

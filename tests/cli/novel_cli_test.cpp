@@ -18,6 +18,7 @@
 
 #include "chapter/site.h"
 #include "download/journal.h"
+#include "library/library.h"
 #include "platform/gbk.h"
 #include "platform/utf8.h"
 #include "tests/support/fixture_site.h"
@@ -53,6 +54,11 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(fixture::site_host_is_loopback())
             << "run through tests/support/in_site_namespace.sh";
+        // The default library lies in the test's folder, never in the home folder.
+        ::setenv("XDG_DATA_HOME", dir_.c_str(), 1);
+    }
+    std::string library_path() const {
+        return (dir_ / "novel_reader" / "library.sqlite3").string();
     }
     void TearDown() override { server_.reset(); }
 
@@ -269,6 +275,81 @@ TEST_F(NovelTool, AnInterruptedRunContinuesToTheExactFile) {
     EXPECT_EQ(continued.status, 0) << continued.err;
     EXPECT_EQ(testing::file_contents(output), whole);
     EXPECT_FALSE(read_journal(output.string()).has_value());
+}
+
+// Every page a reading or a download fetches is kept in the library, and
+// a library that cannot be used is told once and never stops the run.
+TEST_F(NovelTool, ReadingsAndDownloadsKeepTheirPagesInTheLibrary) {
+    serve(fixture::as_site(site_));
+    ASSERT_EQ(run({"download", "-q", "123", "1", "3"}).status, 0);
+    ASSERT_EQ(run({"read", std::string(SITE_ORIGIN) + "/1_1234/5678.html"}).status, 0);
+    {
+        OpenResult opened = open_library(library_path());
+        ASSERT_TRUE(opened.library);
+        const Bookshelf shelf = opened.library->bookshelf();
+        ASSERT_EQ(shelf.rows.size(), 2u);
+        const PageLookup split =
+            opened.library->page_at(std::string(SITE_ORIGIN) + "/123/2_2.html");
+        ASSERT_TRUE(split.found);
+        const auto second_page = std::find_if(site_.begin(), site_.end(), [](const auto& page) {
+            return page.path == "/123/2_2.html";
+        });
+        ASSERT_NE(second_page, site_.end());
+        EXPECT_EQ(split.found->page.text, second_page->clean_text);
+        EXPECT_EQ(opened.library->chain("123").pages, 4u);
+        EXPECT_EQ(opened.library->chain("1_1234").pages, 1u);
+    }
+
+    const std::string elsewhere = (dir_ / "other.sqlite3").string();
+    const Finished skipped = run(
+        {"--library", elsewhere, "--no-library", "download", "-q", "-o", "x.txt", "123", "1", "1"});
+    EXPECT_EQ(skipped.status, 0);
+    EXPECT_FALSE(fs::exists(elsewhere));
+    const Finished behind =
+        run({"read", "--library", elsewhere, std::string(SITE_ORIGIN) + "/123/1.html"});
+    EXPECT_EQ(behind.status, 0) << behind.err;
+    EXPECT_TRUE(fs::exists(elsewhere));
+
+    // A broken file is set aside once; the run goes on and fills a fresh one.
+    std::ofstream(elsewhere, std::ios::binary | std::ios::trunc) << std::string(5000, 'x');
+    const Finished broken =
+        run({"--library", elsewhere, "download", "-q", "-o", "y.txt", "123", "1", "2"});
+    EXPECT_EQ(broken.status, 0);
+    EXPECT_NE(broken.err.find("novel: 书库文件已损坏，已移到 " + elsewhere + ".broken-"),
+              std::string::npos)
+        << broken.err;
+    EXPECT_NE(broken.err.find("，并新建了书库\n"), std::string::npos) << broken.err;
+    EXPECT_EQ(std::count(broken.err.begin(), broken.err.end(), '\n'), 1) << broken.err;
+    EXPECT_EQ(testing::file_contents(dir_ / "y.txt"), blocks(site_, 0, 1));
+
+    // A newer program's file is left alone.
+    ASSERT_EQ(std::system(("sqlite3 '" + elsewhere + "' 'PRAGMA user_version = 9'").c_str()), 0);
+    const std::string before = testing::file_contents(elsewhere);
+    const Finished newer =
+        run({"--library", elsewhere, "download", "-q", "-o", "z.txt", "123", "1", "2"});
+    EXPECT_EQ(newer.status, 0);
+    EXPECT_EQ(newer.err, "novel: 书库由更新版本的程序写入，本次不写入书库\n");
+    EXPECT_EQ(testing::file_contents(elsewhere), before);
+}
+
+// A library that stops taking pages part way (a full disk, say) is told
+// once, and the download still completes.
+TEST_F(NovelTool, ALibraryThatFailsIsToldOnceAndTheDownloadGoesOn) {
+    const std::vector<fixture::FixturePage> pages =
+        fixture::generate_book({.book = "55", .chapter_count = 6});
+    serve(fixture::as_site(pages));
+    const std::string small = (dir_ / "small.sqlite3").string();
+    ASSERT_TRUE(open_library(small).library);
+    const std::string trigger =
+        "CREATE TRIGGER no_room BEFORE INSERT ON pages WHEN (SELECT count(*) FROM pages) >= 2 "
+        "BEGIN SELECT RAISE(ABORT, 'no room'); END;";
+    ASSERT_EQ(std::system(("sqlite3 '" + small + "' \"" + trigger + "\"").c_str()), 0);
+    const Finished done =
+        run({"--library", small, "download", "-q", "-o", "f.txt", "55", "1", "6"});
+    EXPECT_EQ(done.status, 0);
+    EXPECT_EQ(done.err, "novel: 无法写入书库：no room，本次不再写入书库\n");
+    EXPECT_EQ(testing::file_contents(dir_ / "f.txt"), blocks(pages, 0, pages.size() - 1));
+    EXPECT_EQ(open_library(small).library->chain("55").pages, 2u);
 }
 
 }  // namespace
