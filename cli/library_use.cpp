@@ -10,8 +10,7 @@
 namespace novel::cli {
 namespace {
 
-std::string gbk(std::u16string_view text) { return utf16_to_gbk(text); }
-std::string gbk_of_utf8(std::string_view text) { return utf16_to_gbk(utf8_to_utf16(text)); }
+std::string gbk(std::u16string_view text) { return gbk_of(text); }
 
 }  // namespace
 

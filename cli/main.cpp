@@ -11,6 +11,7 @@
 #include "cli/commands.h"
 #include "cli/exit_status.h"
 #include "cli/interrupt.h"
+#include "cli/library_commands.h"
 #include "download/fetch_ahead.h"
 #include "download/range_download.h"
 #include "library/library.h"
@@ -117,6 +118,20 @@ int main(int argc, char** argv) {
     download_command->add_flag("-q,--quiet", download.quiet, "print no progress");
     download_command->footer(kExitStatuses);
 
+    ShelfOptions shelf{.encoding = locale};
+    CLI::App* library_command = app.add_subcommand("library", "List the books in the library.");
+    library_command->add_flag("--tsv", shelf.tsv,
+                              "one tab-separated line per book: number, name, author, pages, "
+                              "chapters, the newest page's address, the last read address");
+    library_command->add_option("--encoding", shelf.encoding, "what is printed: gbk or utf-8")
+        ->transform(CLI::CheckedTransformer(kEncodings, CLI::ignore_case));
+    RemoveOptions removal{.encoding = locale};
+    CLI::App* remove_command =
+        library_command->add_subcommand("remove", "Remove a book and all its pages.");
+    remove_command->add_option("BOOK", removal.book, "the book number")
+        ->required()
+        ->check(kBookNumber);
+
     try {
         app.parse(argc, argv);
         if (download_command->parsed() && !download.continue_run &&
@@ -138,6 +153,14 @@ int main(int argc, char** argv) {
 
     read.library = library;
     download.library = library;
+    if (remove_command->parsed()) {
+        removal.library = library;
+        return remove_book(removal);
+    }
+    if (library_command->parsed()) {
+        shelf.library = library;
+        return list_books(shelf);
+    }
     const StopOnInterrupt interrupt;
     if (read_command->parsed()) return read_chapter(read, interrupt.token());
     return download_chapters(download, interrupt.token());

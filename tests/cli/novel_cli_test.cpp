@@ -352,5 +352,41 @@ TEST_F(NovelTool, ALibraryThatFailsIsToldOnceAndTheDownloadGoesOn) {
     EXPECT_EQ(open_library(small).library->chain("55").pages, 2u);
 }
 
+// The bookshelf as a script reads it, and removing a book.
+TEST_F(NovelTool, LibraryListsTheBooksAndRemovesOne) {
+    std::vector<fixture::FixturePage> pages =
+        fixture::generate_book({.book = "61",
+                                .chapter_count = 3,
+                                .two_page_chapters = {2},
+                                .name = fixture::gbk("长夜行舟"),
+                                .author = fixture::gbk("舟子")});
+    serve(fixture::as_site(pages));
+    ASSERT_EQ(run({"download", "-q", "61", "1", "3"}).status, 0);
+    const std::string origin(SITE_ORIGIN);
+    {
+        OpenResult opened = open_library(library_path());
+        ASSERT_TRUE(opened.library->set_reading_place("61", origin + "/61/2_2.html", 100).ok());
+    }
+    const Finished tsv = run({"library", "--tsv"});
+    EXPECT_EQ(tsv.status, 0) << tsv.err;
+    EXPECT_EQ(tsv.out,
+              "61\t长夜行舟\t舟子\t4\t3\t" + origin + "/61/3.html\t" + origin + "/61/2_2.html\n");
+    const Finished in_gbk = run({"library", "--tsv", "--encoding", "gbk"});
+    EXPECT_EQ(in_gbk.out.substr(0, 12), "61\t" + fixture::gbk("长夜行舟") + "\t");
+    const Finished table = run({"library"});
+    EXPECT_EQ(table.status, 0);
+    EXPECT_NE(table.out.find("长夜行舟"), std::string::npos) << table.out;
+    EXPECT_NE(table.out.find(
+                  utf8(pages[3].clean_text.substr(2, pages[3].clean_text.find("\r\n", 2) - 2))),
+              std::string::npos)
+        << table.out;
+
+    const Finished unknown = run({"library", "remove", "62"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err, "novel: 书库中没有这本书：62\n");
+    EXPECT_EQ(run({"library", "remove", "61"}).status, 0);
+    EXPECT_EQ(run({"library", "--tsv"}).out, "");
+}
+
 }  // namespace
 }  // namespace novel
