@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <vector>
 
 #include "cli/exit_status.h"
@@ -140,6 +141,85 @@ int remove_book(const RemoveOptions& options) {
     }
     report_error(gbk(u"已从书库中移除《") + book.found->name + gbk(u"》"), options.encoding);
     return kReachedEnd;
+}
+
+int report_export(const BookExportResult& result, const std::string& book_name,
+                  const std::string& path, Encoding encoding) {
+    for (const std::string& gap : result.gaps) {
+        report_error(gbk(u"缺少页面：") + gap, encoding);
+    }
+    if (!result.gaps.empty()) {
+        report_error(gbk(u"共缺少 ") + std::to_string(result.gaps.size()) +
+                         gbk(u" 页（可先下载这些页面再导出）"),
+                     encoding);
+    }
+    const std::string reason = gbk_of_utf8(result.reason);
+    switch (result.end) {
+        case BookExportEnd::written:
+            report_error(gbk(u"已导出《") + book_name + gbk(u"》") + std::to_string(result.pages) +
+                             gbk(u"页到 ") + gbk_of_utf8(path),
+                         encoding);
+            return kReachedEnd;
+        case BookExportEnd::no_pages:
+            report_error(gbk(u"书库中没有这本书的页面：") + book_name, encoding);
+            return kUsage;
+        case BookExportEnd::library_failed:
+            report_error(gbk(u"无法读取书库：") + reason, encoding);
+            return kFileFailed;
+        case BookExportEnd::file_failed:
+            report_error(gbk(u"无法写入文件 ") + gbk_of_utf8(path) + gbk(u"：") + reason, encoding);
+            return kFileFailed;
+        case BookExportEnd::converter_failed:
+            report_error(gbk(u"无法转换为繁体：") + reason, encoding);
+            return kFileFailed;
+        case BookExportEnd::stopped:
+            return kInterrupted;
+    }
+    return kFileFailed;
+}
+
+int export_command(const ExportCommandOptions& options, std::stop_token stop) {
+    const ExportFormat format = options.format.value_or(
+        std::filesystem::path(options.output).extension() == ".epub" ? ExportFormat::epub
+                                                                     : ExportFormat::txt);
+    if (format == ExportFormat::epub && (options.encoding || options.byte_order_mark)) {
+        report_error(gbk(u"--encoding 与 --bom 只用于 txt 格式"), options.print_encoding);
+        return kUsage;
+    }
+    const TextEncoding encoding = options.encoding.value_or(TextEncoding::gbk);
+    if (options.byte_order_mark && encoding == TextEncoding::gbk) {
+        report_error(gbk(u"--bom 只用于 utf-8 与 gb18030"), options.print_encoding);
+        return kUsage;
+    }
+    OpenedForCommand opened = open_for_command(options.library, options.print_encoding);
+    if (!opened.library) return opened.status;
+    const BookLookup book = opened.library->book(options.book);
+    if (!book.found) {
+        report_error(book.status.ok() ? gbk(u"书库中没有这本书：") + options.book
+                                      : gbk(u"无法读取书库：") + library_reason(book.status),
+                     options.print_encoding);
+        return book.status.ok() ? kUsage : kFileFailed;
+    }
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(options.output, error);
+    const ExportRecord record{.path = error ? options.output : absolute.string(),
+                              .format = format,
+                              .encoding = encoding,
+                              .byte_order_mark = options.byte_order_mark,
+                              .traditional = options.traditional,
+                              .exported_at = now_seconds()};
+    const BookExportResult result =
+        export_book(*opened.library, options.book, record, std::move(stop));
+    const int status =
+        report_export(result, book.found->name, options.output, options.print_encoding);
+    if (result.end == BookExportEnd::written) {
+        if (const LibraryStatus remembered = opened.library->remember_export(options.book, record);
+            !remembered.ok()) {
+            report_error(gbk(u"无法在书库中记下这次导出：") + library_reason(remembered),
+                         options.print_encoding);
+        }
+    }
+    return status;
 }
 
 }  // namespace novel::cli

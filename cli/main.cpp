@@ -132,6 +132,33 @@ int main(int argc, char** argv) {
         ->required()
         ->check(kBookNumber);
 
+    ExportCommandOptions exporting{.print_encoding = locale};
+    CLI::App* export_command_app =
+        app.add_subcommand("export", "Write a book of the library into a txt or EPUB file.");
+    export_command_app->add_option("BOOK", exporting.book, "the book number")
+        ->required()
+        ->check(kBookNumber);
+    export_command_app->add_option("-o,--output", exporting.output, "the file")->required();
+    const std::map<std::string, novel::ExportFormat> formats = {
+        {"txt", novel::ExportFormat::txt}, {"epub", novel::ExportFormat::epub}};
+    export_command_app
+        ->add_option("--format", exporting.format, "txt or epub (default: from the file's suffix)")
+        ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case));
+    const std::map<std::string, novel::TextEncoding> text_encodings = {
+        {"gbk", novel::TextEncoding::gbk},
+        {"gb18030", novel::TextEncoding::gb18030},
+        {"utf-8", novel::TextEncoding::utf8}};
+    export_command_app
+        ->add_option("--encoding", exporting.encoding, "the txt file's encoding (default: gbk)")
+        ->transform(CLI::CheckedTransformer(text_encodings, CLI::ignore_case));
+    export_command_app->add_flag("--bom", exporting.byte_order_mark,
+                                 "begin the txt file with a byte order mark");
+    const std::map<std::string, bool> scripts = {{"simplified", false}, {"traditional", true}};
+    export_command_app
+        ->add_option("--script", exporting.traditional,
+                     "simplified (as stored) or traditional characters")
+        ->transform(CLI::CheckedTransformer(scripts, CLI::ignore_case));
+
     try {
         app.parse(argc, argv);
         if (download_command->parsed() && !download.continue_run &&
@@ -162,6 +189,10 @@ int main(int argc, char** argv) {
         return list_books(shelf);
     }
     const StopOnInterrupt interrupt;
+    if (export_command_app->parsed()) {
+        exporting.library = library;
+        return export_command(exporting, interrupt.token());
+    }
     if (read_command->parsed()) return read_chapter(read, interrupt.token());
     return download_chapters(download, interrupt.token());
 }

@@ -388,5 +388,56 @@ TEST_F(NovelTool, LibraryListsTheBooksAndRemovesOne) {
     EXPECT_EQ(run({"library", "--tsv"}).out, "");
 }
 
+// An export writes a download's bytes, remembers how it was made, and
+// reports the pages the library lacks.
+TEST_F(NovelTool, ExportWritesTheDownloadsBytesAndTellsTheGaps) {
+    const std::vector<fixture::FixturePage> pages =
+        fixture::generate_book({.book = "62", .chapter_count = 5, .two_page_chapters = {3}});
+    serve(fixture::as_site(pages));
+    ASSERT_EQ(run({"download", "-q", "-o", "d.txt", "62", "1", "5"}).status, 0);
+    const std::string downloaded = testing::file_contents(dir_ / "d.txt");
+
+    const Finished txt = run({"export", "62", "-o", "e.txt"});
+    EXPECT_EQ(txt.status, 0) << txt.err;
+    EXPECT_EQ(testing::file_contents(dir_ / "e.txt"), downloaded);
+    const Finished in_utf8 = run({"export", "62", "-o", "u.txt", "--encoding", "utf-8", "--bom"});
+    EXPECT_EQ(in_utf8.status, 0) << in_utf8.err;
+    EXPECT_EQ(testing::file_contents(dir_ / "u.txt"), "\xEF\xBB\xBF" + utf8(downloaded));
+    const Finished traditional =
+        run({"export", "62", "-o", "t.txt", "--script", "traditional", "--encoding", "utf-8"});
+    EXPECT_EQ(traditional.status, 0) << traditional.err;
+    EXPECT_NE(testing::file_contents(dir_ / "t.txt").find("遠處的燈火"), std::string::npos);
+    const Finished epub = run({"export", "62", "-o", "b.epub"});
+    EXPECT_EQ(epub.status, 0) << epub.err;
+    EXPECT_TRUE(testing::file_contents(dir_ / "b.epub").starts_with("PK"));
+    {
+        OpenResult opened = open_library(library_path());
+        const ExportLookup last = opened.library->last_export("62");
+        ASSERT_TRUE(last.found);
+        EXPECT_EQ(last.found->path, (dir_ / "b.epub").string());
+        EXPECT_EQ(last.found->format, ExportFormat::epub);
+        // A gap: the page behind chapter 2 is gone from the library.
+        ASSERT_TRUE(opened.library->remove_book("62").ok());
+    }
+    server_->clear_requests();
+    ASSERT_EQ(run({"download", "-q", "-o", "d1.txt", "62", "1", "2"}).status, 0);
+    ASSERT_EQ(run({"download", "-q", "-o", "d2.txt", "62", "4", "5"}).status, 0);
+    const Finished gaps = run({"export", "62", "-o", "g.txt"});
+    EXPECT_EQ(gaps.status, 0);
+    EXPECT_NE(gaps.err.find("novel: 缺少页面：" + std::string(SITE_ORIGIN) + "/62/3.html\n"),
+              std::string::npos)
+        << gaps.err;
+    EXPECT_NE(gaps.err.find("novel: 共缺少 1 页"), std::string::npos) << gaps.err;
+    EXPECT_EQ(testing::file_contents(dir_ / "g.txt"),
+              testing::file_contents(dir_ / "d1.txt") + testing::file_contents(dir_ / "d2.txt"));
+
+    const std::string library_before = testing::file_contents(library_path());
+    EXPECT_EQ(run({"export", "63", "-o", "x.txt"}).status, 2);
+    EXPECT_EQ(run({"export", "62", "-o", "x.epub", "--encoding", "gbk"}).status, 2);
+    EXPECT_EQ(run({"export", "62", "-o", "no/such/x.txt"}).status, 3);
+    EXPECT_FALSE(fs::exists(dir_ / "x.txt"));
+    EXPECT_EQ(testing::file_contents(library_path()), library_before);
+}
+
 }  // namespace
 }  // namespace novel
