@@ -12,6 +12,7 @@
 #include "cli/exit_status.h"
 #include "cli/interrupt.h"
 #include "cli/library_commands.h"
+#include "cli/update_command.h"
 #include "download/fetch_ahead.h"
 #include "download/range_download.h"
 #include "library/library.h"
@@ -159,6 +160,16 @@ int main(int argc, char** argv) {
                      "simplified (as stored) or traditional characters")
         ->transform(CLI::CheckedTransformer(scripts, CLI::ignore_case));
 
+    UpdateCommandOptions updating{.encoding = locale};
+    CLI::App* update_command_app =
+        app.add_subcommand("update", "Fetch the newest chapters of the books in the library.");
+    update_command_app->add_option("BOOK", updating.books, "book numbers (default: every book)")
+        ->check(kBookNumber);
+    update_command_app->add_flag("--export", updating.export_again,
+                                 "write each updated book's last export again");
+    update_command_app->add_option("--encoding", updating.encoding, "what is printed: gbk or utf-8")
+        ->transform(CLI::CheckedTransformer(kEncodings, CLI::ignore_case));
+
     try {
         app.parse(argc, argv);
         if (download_command->parsed() && !download.continue_run &&
@@ -189,6 +200,10 @@ int main(int argc, char** argv) {
         return list_books(shelf);
     }
     const StopOnInterrupt interrupt;
+    if (update_command_app->parsed()) {
+        updating.library = library;
+        return update_command(updating, interrupt.token());
+    }
     if (export_command_app->parsed()) {
         exporting.library = library;
         return export_command(exporting, interrupt.token());

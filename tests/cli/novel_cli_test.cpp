@@ -439,5 +439,51 @@ TEST_F(NovelTool, ExportWritesTheDownloadsBytesAndTellsTheGaps) {
     EXPECT_EQ(testing::file_contents(library_path()), library_before);
 }
 
+// novel update against a site that publishes between two runs; a book whose
+// site is down exits with 4 and the others are still checked.
+TEST_F(NovelTool, UpdateTellsEachBooksNewChaptersAndWritesItsExportAgain) {
+    const std::vector<fixture::FixturePage> later =
+        fixture::generate_book({.book = "64",
+                                .chapter_count = 5,
+                                .two_page_chapters = {4},
+                                .name = fixture::gbk("长夜行舟")});
+    fixture::SitePages before;
+    for (std::size_t at = 0; at < 3; ++at) before[later[at].path] = later[at].bytes;
+    before["/71/1.html"] = later[0].bytes;
+    const auto down = [](const std::string& target) {
+        if (!target.starts_with("/71/")) return fixture::SiteAnswer{};
+        return fixture::SiteAnswer{
+            .status = 503, .body = "down", .headers = {{"Retry-After", "0"}}};
+    };
+    serve(before);
+    ASSERT_EQ(run({"download", "-q", "-o", "d.txt", "64", "1", "3"}).status, 0);
+    ASSERT_EQ(run({"read", std::string(SITE_ORIGIN) + "/71/1.html"}).status, 0);
+    ASSERT_EQ(run({"export", "64", "-o", "book.txt"}).status, 0);
+
+    const Finished unknown = run({"update", "65"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err, "novel: 书库中没有这本书：65\n");
+    const Finished nothing = run({"update", "64"});
+    EXPECT_EQ(nothing.status, 0) << nothing.err;
+    EXPECT_EQ(nothing.out, "《长夜行舟》：没有新章节\n");
+
+    serve(fixture::as_site(later), {}, down);
+    const Finished found = run({"update", "--export"});
+    EXPECT_EQ(found.status, 4) << found.err;
+    EXPECT_NE(
+        found.out.find(
+            "《长夜行舟》：新增 2 章（" +
+            utf8(later[3].clean_text.substr(2, later[3].clean_text.find("\r\n", 2) - 2)) + " …… "),
+        std::string::npos)
+        << found.out;
+    EXPECT_NE(found.out.find("无法检查更新：HTTP 状态 503（已重试5次）"), std::string::npos)
+        << found.out;
+    EXPECT_EQ(std::count(found.out.begin(), found.out.end(), '\n'), 2) << found.out;
+
+    ASSERT_EQ(run({"download", "-q", "--no-library", "-o", "fresh.txt", "64", "1", "5"}).status, 0);
+    EXPECT_EQ(testing::file_contents(dir_ / "book.txt"),
+              testing::file_contents(dir_ / "fresh.txt"));
+}
+
 }  // namespace
 }  // namespace novel
