@@ -485,5 +485,30 @@ TEST_F(NovelTool, UpdateTellsEachBooksNewChaptersAndWritesItsExportAgain) {
               testing::file_contents(dir_ / "fresh.txt"));
 }
 
+// A second Ctrl-C while the run winds down still ends the tool with its own
+// status, never by the signal.
+TEST_F(NovelTool, ASecondInterruptStillEndsWithStatus130) {
+    const std::vector<fixture::FixturePage> pages =
+        fixture::generate_book({.book = "93", .chapter_count = 20});
+    serve(fixture::as_site(pages), 150ms);
+    for (const auto gap : {0ms, 5ms, 40ms, 200ms}) {
+        SCOPED_TRACE(gap.count());
+        const pid_t tool = start({"download", "-q", "-o", "s.txt", "93", "1", "20"});
+        for (int tries = 0; tries < 500 && testing::file_contents(dir_ / "s.txt").empty();
+             ++tries) {
+            std::this_thread::sleep_for(10ms);
+        }
+        kill(tool, SIGINT);
+        std::this_thread::sleep_for(gap);
+        kill(tool, SIGINT);
+        int status = 0;
+        ASSERT_EQ(waitpid(tool, &status, 0), tool);
+        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 130);
+        std::filesystem::remove(dir_ / "s.txt");
+        std::filesystem::remove(journal_path((dir_ / "s.txt").string()));
+    }
+}
+
 }  // namespace
 }  // namespace novel
