@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "chapter/chapter_fetch.h"
+#include "cli/download_text.h"
 #include "cli/exit_status.h"
-#include "download/download_messages.h"
 #include "download/fetch_ahead.h"
 #include "download/journal.h"
 #include "http/http_request.h"
@@ -97,37 +97,10 @@ int download_chapters(const DownloadCommandOptions& options, std::stop_token sto
     display.finish();
 
     const int status = exit_status(result);
-    if (result.end == RangeEnd::journal_refused) {
-        std::string message = final_message(result, options.output, false);
-        message.resize(message.find("\r\n"));
-        report_error(message + gbk(u"（文件未作改动；不带 --continue 可重新下载）"),
-                     options.print_encoding);
-        return status;
-    }
-    if (result.end == RangeEnd::no_journal) {
-        report_error(gbk(u"没有可以继续的下载：") + gbk_from_utf8(options.output),
-                     options.print_encoding);
-        return status;
-    }
-    if (status == kReachedEnd) {
-        if (!options.quiet) {
-            report_error(gbk(u"下载完毕：") + std::to_string(result.pages) + gbk(u"页，已写入 ") +
-                             gbk_from_utf8(options.output),
-                         options.print_encoding);
-        }
-        return status;
-    }
-    // The window's final box, minus its "look in the same folder" first line.
-    std::string message =
-        final_message(result, options.output, read_journal(options.output).has_value());
-    const std::string done = gbk(u"下载完毕，请到同目录查看") + "\r\n";
-    if (message.starts_with(done)) message.erase(0, done.size());
-    const std::size_t continue_hint = message.find("\r\n" + gbk(u"打开下载窗口"));
-    if (continue_hint != std::string::npos) {
-        message.resize(continue_hint);
-        message += gbk(u"（可用 --continue 接着下载）");
-    }
-    report_error(message, options.print_encoding);
+    if (status == kReachedEnd && options.quiet) return status;
+    report_error(
+        download_end_message(result, options.output, read_journal(options.output).has_value()),
+        options.print_encoding);
     return status;
 }
 
