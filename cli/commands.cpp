@@ -5,10 +5,11 @@
 #include <utility>
 
 #include "chapter/chapter_fetch.h"
+#include "cli/download_text.h"
 #include "cli/exit_status.h"
-#include "download/download_messages.h"
 #include "download/fetch_ahead.h"
 #include "download/journal.h"
+#include "http/http_request.h"
 #include "platform/gbk.h"
 
 namespace novel::cli {
@@ -50,7 +51,12 @@ std::optional<RangeRequest> given_range(const DownloadCommandOptions& options) {
 }  // namespace
 
 int read_chapter(const ReadOptions& options, std::stop_token stop) {
-    const FetchedChapter fetched = fetch_chapter(options.url, std::move(stop));
+    PageKeeper keeper(options.library, options.encoding);
+    FetchedChapter fetched;
+    const ByteData page = http_request(
+        options.url,
+        {.status = &fetched.status, .stop = std::move(stop), .transport_error = &fetched.error});
+    fetched.chapter = extract_chapter(page);
     if (fetched.error == TransportError::stopped) return kInterrupted;
     if (!fetched.succeeded()) {
         report_error(gbk(u"无法读取 ") + options.url + gbk(u"：") +
@@ -58,6 +64,7 @@ int read_chapter(const ReadOptions& options, std::stop_token stop) {
                      options.encoding);
         return kNetworkFailed;
     }
+    if (has_chapter_content(page)) keeper.keep(options.url, fetched.chapter, page);
     const std::string link = encoded(fetched.chapter.next_link, options.encoding) + "\n";
     if (options.next_only) {
         write_out(link);
@@ -72,9 +79,14 @@ int read_chapter(const ReadOptions& options, std::stop_token stop) {
 }
 
 int download_chapters(const DownloadCommandOptions& options, std::stop_token stop) {
+    PageKeeper keeper(options.library, options.print_encoding);
     ProgressDisplay display(options.print_encoding, options.quiet);
     const DownloadHooks hooks{
-        .progress = [&display](const DownloadProgress& progress) { display.show(progress); }};
+        .progress = [&display](const DownloadProgress& progress) { display.show(progress); },
+        .page_written =
+            [&keeper](const WrittenPage& written) {
+                keeper.keep(written.link, written.chapter, written.page);
+            }};
     const DownloadOptions download{.output_path = options.output, .utf8 = options.utf8_file};
     FetchAhead pages(options.ahead);
     const RangeResult result =
@@ -85,37 +97,10 @@ int download_chapters(const DownloadCommandOptions& options, std::stop_token sto
     display.finish();
 
     const int status = exit_status(result);
-    if (result.end == RangeEnd::journal_refused) {
-        std::string message = final_message(result, options.output, false);
-        message.resize(message.find("\r\n"));
-        report_error(message + gbk(u"（文件未作改动；不带 --continue 可重新下载）"),
-                     options.print_encoding);
-        return status;
-    }
-    if (result.end == RangeEnd::no_journal) {
-        report_error(gbk(u"没有可以继续的下载：") + gbk_from_utf8(options.output),
-                     options.print_encoding);
-        return status;
-    }
-    if (status == kReachedEnd) {
-        if (!options.quiet) {
-            report_error(gbk(u"下载完毕：") + std::to_string(result.pages) + gbk(u"页，已写入 ") +
-                             gbk_from_utf8(options.output),
-                         options.print_encoding);
-        }
-        return status;
-    }
-    // The window's final box, minus its "look in the same folder" first line.
-    std::string message =
-        final_message(result, options.output, read_journal(options.output).has_value());
-    const std::string done = gbk(u"下载完毕，请到同目录查看") + "\r\n";
-    if (message.starts_with(done)) message.erase(0, done.size());
-    const std::size_t continue_hint = message.find("\r\n" + gbk(u"打开下载窗口"));
-    if (continue_hint != std::string::npos) {
-        message.resize(continue_hint);
-        message += gbk(u"（可用 --continue 接着下载）");
-    }
-    report_error(message, options.print_encoding);
+    if (status == kReachedEnd && options.quiet) return status;
+    report_error(
+        download_end_message(result, options.output, read_journal(options.output).has_value()),
+        options.print_encoding);
     return status;
 }
 

@@ -5,6 +5,7 @@
 #include <stop_token>
 #include <string>
 
+#include "cli/library_use.h"
 #include "cli/terminal.h"
 
 namespace novel::cli {
@@ -13,6 +14,7 @@ struct ReadOptions {
     std::string url;  // as given: bytes of the command line, passed on unchanged
     bool next_only = false;
     Encoding encoding = Encoding::utf8;
+    LibraryChoice library;  // where the chapter is kept
 };
 
 // Prints the chapter's clean text to standard output and its next link to
@@ -29,6 +31,7 @@ struct DownloadCommandOptions {
     bool utf8_file = false;
     Encoding print_encoding = Encoding::utf8;
     bool quiet = false;
+    LibraryChoice library;  // where every page is kept
 };
 
 [[nodiscard]] int download_chapters(const DownloadCommandOptions& options, std::stop_token stop);

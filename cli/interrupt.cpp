@@ -20,20 +20,27 @@ StopOnInterrupt::StopOnInterrupt() {
     const sigset_t signals = stop_signals();
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     waiter_ = std::thread([this, signals] {
-        int received = 0;
-        sigwait(&signals, &received);
-        // Also how the destructor ends this thread: it marks the stop first
-        // and then sends SIGTERM here, so a stop requested now changes nothing.
-        stop_.request_stop();
+        // Every signal is taken here until the end: a second Ctrl-C while
+        // the run winds down must not stay pending and kill the process later.
+        while (true) {
+            int received = 0;
+            sigwait(&signals, &received);
+            if (ending_.load()) return;
+            stop_.request_stop();
+        }
     });
 }
 
 StopOnInterrupt::~StopOnInterrupt() {
-    if (!stop_.stop_requested()) {
-        stop_.request_stop();
-        pthread_kill(waiter_.native_handle(), SIGTERM);
-    }
+    ending_.store(true);
+    pthread_kill(waiter_.native_handle(), SIGTERM);
     waiter_.join();
+    // Once stopped by a signal, the tool ends with its own status: signals
+    // still pending, or sent from now on, are dropped rather than obeyed.
+    if (stop_.stop_requested()) {
+        signal(SIGINT, SIG_IGN);
+        signal(SIGTERM, SIG_IGN);
+    }
     const sigset_t signals = stop_signals();
     pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
 }

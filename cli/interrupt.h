@@ -3,6 +3,7 @@
 // thread of ours waits for the signal and requests the stop, so nothing
 // happens inside a signal handler.
 
+#include <atomic>
 #include <stop_token>
 #include <thread>
 
@@ -13,7 +14,7 @@ public:
     // Blocks the two signals for the calling thread and the threads it
     // starts from now on; construct it before any other thread exists.
     StopOnInterrupt();
-    // Lets the signals through again.
+    // Lets the signals through again; after a stop they are ignored instead.
     ~StopOnInterrupt();
     StopOnInterrupt(const StopOnInterrupt&) = delete;
     StopOnInterrupt& operator=(const StopOnInterrupt&) = delete;
@@ -23,6 +24,7 @@ public:
 
 private:
     std::stop_source stop_;
+    std::atomic<bool> ending_{false};
     std::thread waiter_;
 };
 

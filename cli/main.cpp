@@ -11,8 +11,11 @@
 #include "cli/commands.h"
 #include "cli/exit_status.h"
 #include "cli/interrupt.h"
+#include "cli/library_commands.h"
+#include "cli/update_command.h"
 #include "download/fetch_ahead.h"
 #include "download/range_download.h"
+#include "library/library.h"
 
 #ifndef NOVEL_VERSION
 #define NOVEL_VERSION "unknown"
@@ -62,6 +65,43 @@ const CLI::Validator kChapterNumber(
 const std::map<std::string, novel::cli::Encoding> kEncodings = {
     {"gbk", novel::cli::Encoding::gbk}, {"utf-8", novel::cli::Encoding::utf8}};
 
+// A choice among named values; its help names them as "a|b", nothing more.
+template <typename Value>
+CLI::Validator choice_of(const std::map<std::string, Value>& values, const std::string& shown) {
+    return CLI::CheckedTransformer(values, CLI::ignore_case).description("").name(shown);
+}
+
+// What a usage error says, in the tool's language; option names and values stay as given.
+std::string usage_message(const CLI::ParseError& error, int argc, char** argv,
+                          const std::string& commands) {
+    std::string what = error.what();
+    const auto after_colon = [&what] {
+        const std::size_t colon = what.find(": ");
+        return colon == std::string::npos ? what : what.substr(colon + 2);
+    };
+    if (what == "A subcommand is required") {
+        if (argc > 1 && argv[1][0] != '-') {
+            return "未知命令：" + std::string(argv[1]) + "（可用的命令：" + commands + "）";
+        }
+        return "缺少命令（可用的命令：" + commands + "）";
+    }
+    if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
+        return "多余的参数或未知的选项：" + after_colon();
+    }
+    if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr) {
+        if (what.ends_with(" is required")) what.resize(what.size() - 12);
+        return "缺少参数：" + what;
+    }
+    if (dynamic_cast<const CLI::ValidationError*>(&error) != nullptr ||
+        dynamic_cast<const CLI::ConversionError*>(&error) != nullptr) {
+        return "无效的值：" + what;
+    }
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr) {
+        return "参数个数不对：" + what;
+    }
+    return "用法错误：" + what;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -72,6 +112,13 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", std::string("novel ") + NOVEL_VERSION);
     app.footer(kExitStatuses);
     app.require_subcommand(1);
+    // Options of the tool as a whole may stand behind the command's name too.
+    app.fallthrough();
+    LibraryChoice library{.path = novel::default_library_path()};
+    app.add_option(
+        "--library", library.path,
+        "the library file every fetched page is kept in (default: " + library.path + ")");
+    app.add_flag("--no-library", library.off, "keep nothing in the library this time");
 
     ReadOptions read;
     read.encoding = locale;
@@ -79,7 +126,8 @@ int main(int argc, char** argv) {
     read_command->add_option("URL", read.url, "the chapter page's address")->required();
     read_command->add_flag("--next", read.next_only, "print only the next page's address");
     read_command->add_option("--encoding", read.encoding, "what is printed: gbk or utf-8")
-        ->transform(CLI::CheckedTransformer(kEncodings, CLI::ignore_case));
+        ->transform(choice_of(kEncodings, "gbk|utf-8"))
+        ->type_name("gbk|utf-8");
     read_command->footer(kExitStatuses);
 
     DownloadCommandOptions download;
@@ -105,9 +153,66 @@ int main(int argc, char** argv) {
     download_command
         ->add_option("--encoding", file_encoding,
                      "the file's encoding: gbk (as the windows write it) or utf-8")
-        ->check(CLI::IsMember({"gbk", "utf-8"}, CLI::ignore_case));
+        ->check(CLI::IsMember({"gbk", "utf-8"}, CLI::ignore_case).description(""))
+        ->type_name("gbk|utf-8");
     download_command->add_flag("-q,--quiet", download.quiet, "print no progress");
     download_command->footer(kExitStatuses);
+
+    ShelfOptions shelf{.encoding = locale};
+    CLI::App* library_command = app.add_subcommand("library", "List the books in the library.");
+    library_command->add_flag("--tsv", shelf.tsv,
+                              "one tab-separated line per book: number, name, author, pages, "
+                              "chapters, the newest page's address, the last read address");
+    library_command->add_option("--encoding", shelf.encoding, "what is printed: gbk or utf-8")
+        ->transform(choice_of(kEncodings, "gbk|utf-8"))
+        ->type_name("gbk|utf-8");
+    RemoveOptions removal{.encoding = locale};
+    CLI::App* remove_command =
+        library_command->add_subcommand("remove", "Remove a book and all its pages.");
+    remove_command->add_option("BOOK", removal.book, "the book number")
+        ->required()
+        ->check(kBookNumber);
+
+    ExportCommandOptions exporting{.print_encoding = locale};
+    CLI::App* export_command_app =
+        app.add_subcommand("export", "Write a book of the library into a txt or EPUB file.");
+    export_command_app->add_option("BOOK", exporting.book, "the book number")
+        ->required()
+        ->check(kBookNumber);
+    export_command_app->add_option("-o,--output", exporting.output, "the file")->required();
+    const std::map<std::string, novel::ExportFormat> formats = {
+        {"txt", novel::ExportFormat::txt}, {"epub", novel::ExportFormat::epub}};
+    export_command_app
+        ->add_option("--format", exporting.format, "txt or epub (default: from the file's suffix)")
+        ->transform(choice_of(formats, "txt|epub"))
+        ->type_name("txt|epub");
+    const std::map<std::string, novel::TextEncoding> text_encodings = {
+        {"gbk", novel::TextEncoding::gbk},
+        {"gb18030", novel::TextEncoding::gb18030},
+        {"utf-8", novel::TextEncoding::utf8}};
+    export_command_app
+        ->add_option("--encoding", exporting.encoding, "the txt file's encoding (default: gbk)")
+        ->transform(choice_of(text_encodings, "gbk|gb18030|utf-8"))
+        ->type_name("gbk|gb18030|utf-8");
+    export_command_app->add_flag("--bom", exporting.byte_order_mark,
+                                 "begin the txt file with a byte order mark");
+    const std::map<std::string, bool> scripts = {{"simplified", false}, {"traditional", true}};
+    export_command_app
+        ->add_option("--script", exporting.traditional,
+                     "simplified (as stored) or traditional characters")
+        ->transform(choice_of(scripts, "simplified|traditional"))
+        ->type_name("simplified|traditional");
+
+    UpdateCommandOptions updating{.encoding = locale};
+    CLI::App* update_command_app =
+        app.add_subcommand("update", "Fetch the newest chapters of the books in the library.");
+    update_command_app->add_option("BOOK", updating.books, "book numbers (default: every book)")
+        ->check(kBookNumber);
+    update_command_app->add_flag("--export", updating.export_again,
+                                 "write each updated book's last export again");
+    update_command_app->add_option("--encoding", updating.encoding, "what is printed: gbk or utf-8")
+        ->transform(choice_of(kEncodings, "gbk|utf-8"))
+        ->type_name("gbk|utf-8");
 
     try {
         app.parse(argc, argv);
@@ -123,12 +228,32 @@ int main(int argc, char** argv) {
         return app.exit(version);
     } catch (const CLI::ParseError& error) {
         // One line naming what was wrong, and where to read more.
-        std::fprintf(stderr, "novel: %s (see novel --help)\n", error.what());
+        const std::string message =
+            usage_message(error, argc, argv, "read、download、library、export、update");
+        std::fprintf(stderr, "novel: %s（见 novel --help）\n", message.c_str());
         return kUsage;
     }
     download.utf8_file = file_encoding == "utf-8";
 
+    read.library = library;
+    download.library = library;
+    if (remove_command->parsed()) {
+        removal.library = library;
+        return remove_book(removal);
+    }
+    if (library_command->parsed()) {
+        shelf.library = library;
+        return list_books(shelf);
+    }
     const StopOnInterrupt interrupt;
+    if (update_command_app->parsed()) {
+        updating.library = library;
+        return update_command(updating, interrupt.token());
+    }
+    if (export_command_app->parsed()) {
+        exporting.library = library;
+        return export_command(exporting, interrupt.token());
+    }
     if (read_command->parsed()) return read_chapter(read, interrupt.token());
     return download_chapters(download, interrupt.token());
 }

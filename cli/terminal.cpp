@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "download/progress_figures.h"
 #include "platform/gbk.h"
 #include "platform/utf8.h"
 
@@ -22,22 +23,15 @@ std::int64_t now_ms() {
 
 std::string gbk(std::u16string_view text) { return utf16_to_gbk(text); }
 
-std::string size_text(std::uint64_t bytes) {
-    char buffer[32];
-    if (bytes < 1024 * 1024) {
-        std::snprintf(buffer, sizeof buffer, "%.1f KB", static_cast<double>(bytes) / 1024);
-    } else {
-        std::snprintf(buffer, sizeof buffer, "%.1f MB", static_cast<double>(bytes) / (1024 * 1024));
-    }
-    return buffer;
-}
-
 void write_err(std::string_view bytes) {
     std::fwrite(bytes.data(), 1, bytes.size(), stderr);
     std::fflush(stderr);
 }
 
 }  // namespace
+
+std::string gbk_of(std::u16string_view text) { return utf16_to_gbk(text); }
+std::string gbk_of_utf8(std::string_view utf8) { return utf16_to_gbk(utf8_to_utf16(utf8)); }
 
 Encoding locale_encoding() {
     std::setlocale(LC_CTYPE, "");
@@ -97,8 +91,8 @@ void ProgressDisplay::show(const DownloadProgress& progress) {
         std::string line;
         if (progress.waiting) {
             line = gbk(u"第") + std::to_string(progress.waiting->retry) + gbk(u"次重试，") +
-                   std::to_string((progress.waiting->left.count() + 500) / 1000) +
-                   gbk(u"秒后开始：") + progress.waiting->reason;
+                   std::to_string(seconds_left(progress.waiting->left)) + gbk(u"秒后开始：") +
+                   progress.waiting->reason;
         } else {
             line = gbk(u"第") + std::to_string(progress.pages) + gbk(u"页 ") + progress.last_title +
                    " (" + size_text(progress.file_bytes) + ")";
@@ -116,7 +110,7 @@ void ProgressDisplay::show(const DownloadProgress& progress) {
                        std::to_string(static_cast<long long>(seconds)) + "s" + dot;
     if (progress.waiting) {
         line += gbk(u"第") + std::to_string(progress.waiting->retry) + gbk(u"次重试，") +
-                std::to_string((progress.waiting->left.count() + 500) / 1000) + gbk(u"秒后开始：") +
+                std::to_string(seconds_left(progress.waiting->left)) + gbk(u"秒后开始：") +
                 progress.waiting->reason;
     } else {
         line += progress.last_title;

@@ -253,8 +253,9 @@ PlaceLookup Library::last_reading_place() const {
 LibraryStatus Library::remove_book(std::string_view book_number) {
     WriteTransaction transaction(connection_->db.get());
     if (!transaction.begun().ok()) return library_status(transaction.begun());
-    for (const char* sql : {"DELETE FROM pages WHERE book = ?", "DELETE FROM places WHERE book = ?",
-                            "DELETE FROM books WHERE number = ?"}) {
+    for (const char* sql :
+         {"DELETE FROM pages WHERE book = ?", "DELETE FROM places WHERE book = ?",
+          "DELETE FROM exports WHERE book = ?", "DELETE FROM books WHERE number = ?"}) {
         const sqlite::Status status =
             run(*connection_, sql, [&](sqlite3_stmt* s) { sqlite::bind_text(s, 1, book_number); });
         if (!status.ok()) return library_status(status);

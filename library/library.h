@@ -20,7 +20,7 @@
 namespace novel {
 
 // The version of the tables this program writes; older files are brought up to it.
-inline constexpr int LIBRARY_SCHEMA_VERSION = 1;
+inline constexpr int LIBRARY_SCHEMA_VERSION = 2;
 
 enum class LibraryError {
     none,
@@ -147,6 +147,29 @@ struct IntegrityReport {
     std::int64_t damaged_pages = 0;  // whose text no longer matches its hash
 };
 
+enum class TextEncoding {
+    gbk,      // the stored bytes exactly
+    utf8,     // as the download's UTF-8 option writes them
+    gb18030,  // holds every character GBK has and more
+};
+
+enum class ExportFormat { txt, epub };
+
+// How a book was last exported, so that it can be written again the same way.
+struct ExportRecord {
+    std::string path;  // file-system name (UTF-8)
+    ExportFormat format = ExportFormat::txt;
+    TextEncoding encoding = TextEncoding::gbk;  // txt only
+    bool byte_order_mark = false;               // txt only
+    bool traditional = false;
+    std::int64_t exported_at = 0;
+};
+
+struct ExportLookup {
+    LibraryStatus status;
+    std::optional<ExportRecord> found;
+};
+
 class LibraryBatch;
 
 class Library {
@@ -177,8 +200,13 @@ public:
     [[nodiscard]] BookLookup book(std::string_view book_number) const;
     // The book's pages in the order the next links give, with gaps.
     [[nodiscard]] Chain chain(std::string_view book_number) const;
-    // Its pages and its reading place; nothing when it is not there.
+    // Its pages, its reading place and its last export; nothing when it is not there.
     [[nodiscard]] LibraryStatus remove_book(std::string_view book_number);
+
+    // One export a book: a later one replaces the one before.
+    [[nodiscard]] LibraryStatus remember_export(std::string_view book_number,
+                                                const ExportRecord& record);
+    [[nodiscard]] ExportLookup last_export(std::string_view book_number) const;
 
     // Reads the whole file: for tests and a repair command, not start-up.
     [[nodiscard]] IntegrityReport check_integrity() const;

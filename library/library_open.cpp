@@ -47,6 +47,17 @@ CREATE TABLE places(
 ) WITHOUT ROWID;
 CREATE INDEX places_by_time ON places(read_at);
 )sql",
+    R"sql(
+CREATE TABLE exports(
+    book TEXT PRIMARY KEY,
+    path TEXT NOT NULL,
+    format TEXT NOT NULL,
+    encoding TEXT NOT NULL,
+    byte_order_mark INTEGER NOT NULL,
+    traditional INTEGER NOT NULL,
+    exported_at INTEGER NOT NULL
+) WITHOUT ROWID;
+)sql",
 };
 
 std::string two(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }

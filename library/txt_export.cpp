@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "library/script_converter.h"
 #include "platform/gbk.h"
 #include "platform/utf8.h"
 
@@ -66,6 +67,18 @@ private:
     std::string reason_;
 };
 
+std::string from_utf8(const std::string& utf8, TextEncoding encoding) {
+    switch (encoding) {
+        case TextEncoding::gbk:
+            return utf16_to_gbk(utf8_to_utf16(utf8));
+        case TextEncoding::utf8:
+            return utf8;
+        case TextEncoding::gb18030:
+            return utf16_to_gb18030(utf8_to_utf16(utf8));
+    }
+    return utf8;
+}
+
 std::string encoded(std::string gbk, TextEncoding encoding) {
     switch (encoding) {
         case TextEncoding::gbk:
@@ -105,6 +118,16 @@ TxtExportResult export_txt(const Library& library, std::string_view book_number,
         return result;
     }
 
+    std::unique_ptr<ScriptConverter> converter;
+    if (options.traditional) {
+        ScriptConverterOpening opening = ScriptConverter::open();
+        if (!opening.converter) {
+            return {.end = TxtExportEnd::converter_failed, .file_reason = opening.reason};
+        }
+        converter = std::move(opening.converter);
+    }
+    bool converted = true;
+
     PartFile part(path);
     if (!part.ok()) return {.end = TxtExportEnd::file_failed, .file_reason = part.reason()};
     bool written = !options.byte_order_mark || part.write(byte_order_mark(options.encoding));
@@ -113,12 +136,26 @@ TxtExportResult export_txt(const Library& library, std::string_view book_number,
         const auto* page = std::get_if<ChainPage>(&item);
         if (page == nullptr) return true;
         piece.assign(kLineEnd).append(page->text);
-        written = written && part.write(encoded(std::move(piece), options.encoding));
+        if (converter) {
+            std::optional<std::string> traditional =
+                converter->convert(utf16_to_utf8(gbk_to_utf16(piece)));
+            if (!traditional) {
+                converted = false;
+                return false;
+            }
+            written = written && part.write(from_utf8(*traditional, options.encoding));
+        } else {
+            written = written && part.write(encoded(std::move(piece), options.encoding));
+        }
         if (written) ++result.pages;
         return written;
     });
     if (!chain.walk_status->ok()) {
         return {.end = TxtExportEnd::library_failed, .library_status = *chain.walk_status};
+    }
+    if (!converted) {
+        return {.end = TxtExportEnd::converter_failed,
+                .file_reason = "the traditional-character converter failed on a text"};
     }
     if (!written || !part.keep_as(path)) {
         return {.end = TxtExportEnd::file_failed, .file_reason = part.reason()};

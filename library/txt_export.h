@@ -10,22 +10,20 @@
 
 namespace novel {
 
-enum class TextEncoding {
-    gbk,      // the stored bytes exactly
-    utf8,     // as the download's UTF-8 option writes them
-    gb18030,  // holds every character GBK has and more
-};
-
 struct TxtExportOptions {
     TextEncoding encoding = TextEncoding::gbk;
     bool byte_order_mark = false;  // utf-8 and gb18030 only
+    // Texts (and so titles) in traditional characters; in GBK a character
+    // it cannot hold becomes "?".
+    bool traditional = false;
 };
 
 enum class TxtExportEnd {
     written,
-    no_pages,        // the book has no stored pages; nothing written
-    library_failed,  // the library could not be read; nothing written
-    file_failed,     // the file could not be written; nothing left behind
+    no_pages,          // the book has no stored pages; nothing written
+    library_failed,    // the library could not be read; nothing written
+    file_failed,       // the file could not be written; nothing left behind
+    converter_failed,  // the traditional converter could not be opened or failed; nothing written
 };
 
 struct TxtExportResult {
@@ -33,7 +31,7 @@ struct TxtExportResult {
     std::size_t pages = 0;
     std::vector<std::string> gaps;  // addresses the chain goes on at that are not stored
     LibraryStatus library_status;   // library_failed
-    std::string file_reason;        // file_failed: the system's words (UTF-8)
+    std::string file_reason;        // file_failed, converter_failed: the reason (UTF-8)
 };
 
 // Written to a temporary file beside path and renamed over it at the end,

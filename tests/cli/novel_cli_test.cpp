@@ -18,6 +18,7 @@
 
 #include "chapter/site.h"
 #include "download/journal.h"
+#include "library/library.h"
 #include "platform/gbk.h"
 #include "platform/utf8.h"
 #include "tests/support/fixture_site.h"
@@ -53,6 +54,11 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(fixture::site_host_is_loopback())
             << "run through tests/support/in_site_namespace.sh";
+        // The default library lies in the test's folder, never in the home folder.
+        ::setenv("XDG_DATA_HOME", dir_.c_str(), 1);
+    }
+    std::string library_path() const {
+        return (dir_ / "novel_reader" / "library.sqlite3").string();
     }
     void TearDown() override { server_.reset(); }
 
@@ -269,6 +275,239 @@ TEST_F(NovelTool, AnInterruptedRunContinuesToTheExactFile) {
     EXPECT_EQ(continued.status, 0) << continued.err;
     EXPECT_EQ(testing::file_contents(output), whole);
     EXPECT_FALSE(read_journal(output.string()).has_value());
+}
+
+// Every page a reading or a download fetches is kept in the library, and
+// a library that cannot be used is told once and never stops the run.
+TEST_F(NovelTool, ReadingsAndDownloadsKeepTheirPagesInTheLibrary) {
+    serve(fixture::as_site(site_));
+    ASSERT_EQ(run({"download", "-q", "123", "1", "3"}).status, 0);
+    ASSERT_EQ(run({"read", std::string(SITE_ORIGIN) + "/1_1234/5678.html"}).status, 0);
+    {
+        OpenResult opened = open_library(library_path());
+        ASSERT_TRUE(opened.library);
+        const Bookshelf shelf = opened.library->bookshelf();
+        ASSERT_EQ(shelf.rows.size(), 2u);
+        const PageLookup split =
+            opened.library->page_at(std::string(SITE_ORIGIN) + "/123/2_2.html");
+        ASSERT_TRUE(split.found);
+        const auto second_page = std::find_if(site_.begin(), site_.end(), [](const auto& page) {
+            return page.path == "/123/2_2.html";
+        });
+        ASSERT_NE(second_page, site_.end());
+        EXPECT_EQ(split.found->page.text, second_page->clean_text);
+        EXPECT_EQ(opened.library->chain("123").pages, 4u);
+        EXPECT_EQ(opened.library->chain("1_1234").pages, 1u);
+    }
+
+    const std::string elsewhere = (dir_ / "other.sqlite3").string();
+    const Finished skipped = run(
+        {"--library", elsewhere, "--no-library", "download", "-q", "-o", "x.txt", "123", "1", "1"});
+    EXPECT_EQ(skipped.status, 0);
+    EXPECT_FALSE(fs::exists(elsewhere));
+    const Finished behind =
+        run({"read", "--library", elsewhere, std::string(SITE_ORIGIN) + "/123/1.html"});
+    EXPECT_EQ(behind.status, 0) << behind.err;
+    EXPECT_TRUE(fs::exists(elsewhere));
+
+    // A broken file is set aside once; the run goes on and fills a fresh one.
+    std::ofstream(elsewhere, std::ios::binary | std::ios::trunc) << std::string(5000, 'x');
+    const Finished broken =
+        run({"--library", elsewhere, "download", "-q", "-o", "y.txt", "123", "1", "2"});
+    EXPECT_EQ(broken.status, 0);
+    EXPECT_NE(broken.err.find("novel: 书库文件已损坏，已移到 " + elsewhere + ".broken-"),
+              std::string::npos)
+        << broken.err;
+    EXPECT_NE(broken.err.find("，并新建了书库\n"), std::string::npos) << broken.err;
+    EXPECT_EQ(std::count(broken.err.begin(), broken.err.end(), '\n'), 1) << broken.err;
+    EXPECT_EQ(testing::file_contents(dir_ / "y.txt"), blocks(site_, 0, 1));
+
+    // A newer program's file is left alone.
+    ASSERT_EQ(std::system(("sqlite3 '" + elsewhere + "' 'PRAGMA user_version = 9'").c_str()), 0);
+    const std::string before = testing::file_contents(elsewhere);
+    const Finished newer =
+        run({"--library", elsewhere, "download", "-q", "-o", "z.txt", "123", "1", "2"});
+    EXPECT_EQ(newer.status, 0);
+    EXPECT_EQ(newer.err, "novel: 书库由更新版本的程序写入，本次不写入书库\n");
+    EXPECT_EQ(testing::file_contents(elsewhere), before);
+}
+
+// A library that stops taking pages part way (a full disk, say) is told
+// once, and the download still completes.
+TEST_F(NovelTool, ALibraryThatFailsIsToldOnceAndTheDownloadGoesOn) {
+    const std::vector<fixture::FixturePage> pages =
+        fixture::generate_book({.book = "55", .chapter_count = 6});
+    serve(fixture::as_site(pages));
+    const std::string small = (dir_ / "small.sqlite3").string();
+    ASSERT_TRUE(open_library(small).library);
+    const std::string trigger =
+        "CREATE TRIGGER no_room BEFORE INSERT ON pages WHEN (SELECT count(*) FROM pages) >= 2 "
+        "BEGIN SELECT RAISE(ABORT, 'no room'); END;";
+    ASSERT_EQ(std::system(("sqlite3 '" + small + "' \"" + trigger + "\"").c_str()), 0);
+    const Finished done =
+        run({"--library", small, "download", "-q", "-o", "f.txt", "55", "1", "6"});
+    EXPECT_EQ(done.status, 0);
+    EXPECT_EQ(done.err, "novel: 无法写入书库：no room，本次不再写入书库\n");
+    EXPECT_EQ(testing::file_contents(dir_ / "f.txt"), blocks(pages, 0, pages.size() - 1));
+    EXPECT_EQ(open_library(small).library->chain("55").pages, 2u);
+}
+
+// The bookshelf as a script reads it, and removing a book.
+TEST_F(NovelTool, LibraryListsTheBooksAndRemovesOne) {
+    std::vector<fixture::FixturePage> pages =
+        fixture::generate_book({.book = "61",
+                                .chapter_count = 3,
+                                .two_page_chapters = {2},
+                                .name = fixture::gbk("长夜行舟"),
+                                .author = fixture::gbk("舟子")});
+    serve(fixture::as_site(pages));
+    ASSERT_EQ(run({"download", "-q", "61", "1", "3"}).status, 0);
+    const std::string origin(SITE_ORIGIN);
+    {
+        OpenResult opened = open_library(library_path());
+        ASSERT_TRUE(opened.library->set_reading_place("61", origin + "/61/2_2.html", 100).ok());
+    }
+    const Finished tsv = run({"library", "--tsv"});
+    EXPECT_EQ(tsv.status, 0) << tsv.err;
+    EXPECT_EQ(tsv.out,
+              "61\t长夜行舟\t舟子\t4\t3\t" + origin + "/61/3.html\t" + origin + "/61/2_2.html\n");
+    const Finished in_gbk = run({"library", "--tsv", "--encoding", "gbk"});
+    EXPECT_EQ(in_gbk.out.substr(0, 12), "61\t" + fixture::gbk("长夜行舟") + "\t");
+    const Finished table = run({"library"});
+    EXPECT_EQ(table.status, 0);
+    EXPECT_NE(table.out.find("长夜行舟"), std::string::npos) << table.out;
+    EXPECT_NE(table.out.find(
+                  utf8(pages[3].clean_text.substr(2, pages[3].clean_text.find("\r\n", 2) - 2))),
+              std::string::npos)
+        << table.out;
+
+    const Finished unknown = run({"library", "remove", "62"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err, "novel: 书库中没有这本书：62\n");
+    EXPECT_EQ(run({"library", "remove", "61"}).status, 0);
+    EXPECT_EQ(run({"library", "--tsv"}).out, "");
+}
+
+// An export writes a download's bytes, remembers how it was made, and
+// reports the pages the library lacks.
+TEST_F(NovelTool, ExportWritesTheDownloadsBytesAndTellsTheGaps) {
+    const std::vector<fixture::FixturePage> pages =
+        fixture::generate_book({.book = "62", .chapter_count = 5, .two_page_chapters = {3}});
+    serve(fixture::as_site(pages));
+    ASSERT_EQ(run({"download", "-q", "-o", "d.txt", "62", "1", "5"}).status, 0);
+    const std::string downloaded = testing::file_contents(dir_ / "d.txt");
+
+    const Finished txt = run({"export", "62", "-o", "e.txt"});
+    EXPECT_EQ(txt.status, 0) << txt.err;
+    EXPECT_EQ(testing::file_contents(dir_ / "e.txt"), downloaded);
+    const Finished in_utf8 = run({"export", "62", "-o", "u.txt", "--encoding", "utf-8", "--bom"});
+    EXPECT_EQ(in_utf8.status, 0) << in_utf8.err;
+    EXPECT_EQ(testing::file_contents(dir_ / "u.txt"), "\xEF\xBB\xBF" + utf8(downloaded));
+    const Finished traditional =
+        run({"export", "62", "-o", "t.txt", "--script", "traditional", "--encoding", "utf-8"});
+    EXPECT_EQ(traditional.status, 0) << traditional.err;
+    EXPECT_NE(testing::file_contents(dir_ / "t.txt").find("遠處的燈火"), std::string::npos);
+    const Finished epub = run({"export", "62", "-o", "b.epub"});
+    EXPECT_EQ(epub.status, 0) << epub.err;
+    EXPECT_TRUE(testing::file_contents(dir_ / "b.epub").starts_with("PK"));
+    {
+        OpenResult opened = open_library(library_path());
+        const ExportLookup last = opened.library->last_export("62");
+        ASSERT_TRUE(last.found);
+        EXPECT_EQ(last.found->path, (dir_ / "b.epub").string());
+        EXPECT_EQ(last.found->format, ExportFormat::epub);
+        // A gap: the page behind chapter 2 is gone from the library.
+        ASSERT_TRUE(opened.library->remove_book("62").ok());
+    }
+    server_->clear_requests();
+    ASSERT_EQ(run({"download", "-q", "-o", "d1.txt", "62", "1", "2"}).status, 0);
+    ASSERT_EQ(run({"download", "-q", "-o", "d2.txt", "62", "4", "5"}).status, 0);
+    const Finished gaps = run({"export", "62", "-o", "g.txt"});
+    EXPECT_EQ(gaps.status, 0);
+    EXPECT_NE(gaps.err.find("novel: 缺少页面：" + std::string(SITE_ORIGIN) + "/62/3.html\n"),
+              std::string::npos)
+        << gaps.err;
+    EXPECT_NE(gaps.err.find("novel: 共缺少 1 页"), std::string::npos) << gaps.err;
+    EXPECT_EQ(testing::file_contents(dir_ / "g.txt"),
+              testing::file_contents(dir_ / "d1.txt") + testing::file_contents(dir_ / "d2.txt"));
+
+    const std::string library_before = testing::file_contents(library_path());
+    EXPECT_EQ(run({"export", "63", "-o", "x.txt"}).status, 2);
+    EXPECT_EQ(run({"export", "62", "-o", "x.epub", "--encoding", "gbk"}).status, 2);
+    EXPECT_EQ(run({"export", "62", "-o", "no/such/x.txt"}).status, 3);
+    EXPECT_FALSE(fs::exists(dir_ / "x.txt"));
+    EXPECT_EQ(testing::file_contents(library_path()), library_before);
+}
+
+// novel update against a site that publishes between two runs; a book whose
+// site is down exits with 4 and the others are still checked.
+TEST_F(NovelTool, UpdateTellsEachBooksNewChaptersAndWritesItsExportAgain) {
+    const std::vector<fixture::FixturePage> later =
+        fixture::generate_book({.book = "64",
+                                .chapter_count = 5,
+                                .two_page_chapters = {4},
+                                .name = fixture::gbk("长夜行舟")});
+    fixture::SitePages before;
+    for (std::size_t at = 0; at < 3; ++at) before[later[at].path] = later[at].bytes;
+    before["/71/1.html"] = later[0].bytes;
+    const auto down = [](const std::string& target) {
+        if (!target.starts_with("/71/")) return fixture::SiteAnswer{};
+        return fixture::SiteAnswer{
+            .status = 503, .body = "down", .headers = {{"Retry-After", "0"}}};
+    };
+    serve(before);
+    ASSERT_EQ(run({"download", "-q", "-o", "d.txt", "64", "1", "3"}).status, 0);
+    ASSERT_EQ(run({"read", std::string(SITE_ORIGIN) + "/71/1.html"}).status, 0);
+    ASSERT_EQ(run({"export", "64", "-o", "book.txt"}).status, 0);
+
+    const Finished unknown = run({"update", "65"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err, "novel: 书库中没有这本书：65\n");
+    const Finished nothing = run({"update", "64"});
+    EXPECT_EQ(nothing.status, 0) << nothing.err;
+    EXPECT_EQ(nothing.out, "《长夜行舟》：没有新章节\n");
+
+    serve(fixture::as_site(later), {}, down);
+    const Finished found = run({"update", "--export"});
+    EXPECT_EQ(found.status, 4) << found.err;
+    EXPECT_NE(
+        found.out.find(
+            "《长夜行舟》：新增 2 章（" +
+            utf8(later[3].clean_text.substr(2, later[3].clean_text.find("\r\n", 2) - 2)) + " …… "),
+        std::string::npos)
+        << found.out;
+    EXPECT_NE(found.out.find("无法检查更新：HTTP 状态 503（已重试5次）"), std::string::npos)
+        << found.out;
+    EXPECT_EQ(std::count(found.out.begin(), found.out.end(), '\n'), 2) << found.out;
+
+    ASSERT_EQ(run({"download", "-q", "--no-library", "-o", "fresh.txt", "64", "1", "5"}).status, 0);
+    EXPECT_EQ(testing::file_contents(dir_ / "book.txt"),
+              testing::file_contents(dir_ / "fresh.txt"));
+}
+
+// A second Ctrl-C while the run winds down still ends the tool with its own
+// status, never by the signal.
+TEST_F(NovelTool, ASecondInterruptStillEndsWithStatus130) {
+    const std::vector<fixture::FixturePage> pages =
+        fixture::generate_book({.book = "93", .chapter_count = 20});
+    serve(fixture::as_site(pages), 150ms);
+    for (const auto gap : {0ms, 5ms, 40ms, 200ms}) {
+        SCOPED_TRACE(gap.count());
+        const pid_t tool = start({"download", "-q", "-o", "s.txt", "93", "1", "20"});
+        for (int tries = 0; tries < 500 && testing::file_contents(dir_ / "s.txt").empty();
+             ++tries) {
+            std::this_thread::sleep_for(10ms);
+        }
+        kill(tool, SIGINT);
+        std::this_thread::sleep_for(gap);
+        kill(tool, SIGINT);
+        int status = 0;
+        ASSERT_EQ(waitpid(tool, &status, 0), tool);
+        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 130);
+        std::filesystem::remove(dir_ / "s.txt");
+        std::filesystem::remove(journal_path((dir_ / "s.txt").string()));
+    }
 }
 
 }  // namespace

@@ -96,6 +96,25 @@ TEST_F(LibraryOpen, RefusesANewerSchemaAndLeavesTheFileAlone) {
     }
 }
 
+// A file of the first schema (before exports were remembered) keeps its
+// pages and gains the exports table.
+TEST_F(LibraryOpen, BringsAVersionOneFileUpToDate) {
+    make_library(2);
+    const std::string command =
+        "sqlite3 '" + path() + "' 'DROP TABLE exports; PRAGMA user_version = 1'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+
+    std::unique_ptr<Library> library = open_or_fail(path());
+    ASSERT_TRUE(library);
+    EXPECT_TRUE(library->page_at(page_address("1", "2")).found);
+    ASSERT_TRUE(library->remember_export("1", {.path = "/tmp/a.txt", .exported_at = 5}).ok());
+    library.reset();
+    library = open_or_fail(path());
+    const ExportLookup remembered = library->last_export("1");
+    ASSERT_TRUE(remembered.found) << remembered.status.message;
+    EXPECT_EQ(remembered.found->path, "/tmp/a.txt");
+}
+
 TEST_F(LibraryOpen, FailsWithTheReasonWhenTheFolderCannotBeMade) {
     ASSERT_TRUE(write_file((folder_.path() / "data").string(), "a file, not a folder").ok);
     const OpenResult opened = open_library(path());

@@ -204,6 +204,38 @@ TEST_F(LibraryTest, RemovingABookLeavesTheOthers) {
     EXPECT_TRUE(library_->remove_book("never there").ok());
 }
 
+TEST_F(LibraryTest, RemembersEachBooksLastExportUntilTheBookGoes) {
+    ASSERT_TRUE(store(*library_, "1", "1", "").status.ok());
+    EXPECT_FALSE(library_->last_export("1").found);
+    ASSERT_TRUE(library_
+                    ->remember_export("1", {.path = "a.txt",
+                                            .encoding = TextEncoding::gb18030,
+                                            .byte_order_mark = true,
+                                            .exported_at = 10})
+                    .ok());
+    ASSERT_TRUE(library_
+                    ->remember_export("1", {.path = "b.epub",
+                                            .format = ExportFormat::epub,
+                                            .traditional = true,
+                                            .exported_at = 20})
+                    .ok());
+    ASSERT_TRUE(library_->remember_export("2", {.path = "c.txt"}).ok());
+    const ExportLookup last = library_->last_export("1");
+    ASSERT_TRUE(last.found);
+    EXPECT_EQ(last.found->path, "b.epub");
+    EXPECT_EQ(last.found->format, ExportFormat::epub);
+    EXPECT_TRUE(last.found->traditional);
+    EXPECT_EQ(last.found->exported_at, 20);
+    const ExportLookup other = library_->last_export("2");
+    ASSERT_TRUE(other.found);
+    EXPECT_EQ(other.found->encoding, TextEncoding::gbk);
+    EXPECT_FALSE(other.found->traditional);
+
+    ASSERT_TRUE(library_->remove_book("1").ok());
+    EXPECT_FALSE(library_->last_export("1").found);
+    EXPECT_TRUE(library_->last_export("2").found);
+}
+
 TEST_F(LibraryTest, AFullDiskIsReportedAsFullAndKeepsWhatWasThere) {
     library_.reset();
     const std::string small = (folder_.path() / "small.sqlite3").string();

@@ -93,6 +93,28 @@ TEST_F(TxtExport, Gb18030KeepsGbkCharactersAndMapsTheEuroSign) {
     EXPECT_EQ(file_contents(export_path()), "\r\n\xA2\xE3 A");
 }
 
+// The fixture's "夜行" is "夜行" in both scripts; "记" and "马" are not.
+TEST_F(TxtExport, TraditionalConvertsTextsAndTitlesInEveryEncoding) {
+    const Chapter chapter{.title = fixture::gbk("第1章 马车"),
+                          .text = fixture::gbk("\r\n第1章 马车\r\n    这里记着说话的人。"),
+                          .next_link = std::string(SITE_ORIGIN)};
+    ASSERT_TRUE(library_
+                    ->store_page({.address = page_address("9", "1"),
+                                  .chapter = chapter,
+                                  .book = {.name = "9"},
+                                  .fetched_at = 1})
+                    .status.ok());
+    ASSERT_EQ(export_txt(*library_, "9", export_path().string(),
+                         {.encoding = TextEncoding::utf8, .traditional = true})
+                  .end,
+              TxtExportEnd::written);
+    EXPECT_EQ(file_contents(export_path()), "\r\n\r\n第1章 馬車\r\n    這裡記著說話的人。");
+    ASSERT_EQ(export_txt(*library_, "9", export_path().string(), {.traditional = true}).end,
+              TxtExportEnd::written);
+    EXPECT_EQ(file_contents(export_path()),
+              fixture::gbk("\r\n\r\n第1章 馬車\r\n    這裡記著說話的人。"));
+}
+
 TEST_F(TxtExport, ReportsGapsAndWritesAroundThem) {
     ASSERT_TRUE(store(*library_, "7", "1", "2", "\r\none").status.ok());
     ASSERT_TRUE(store(*library_, "7", "3", "", "\r\nthree").status.ok());

@@ -1,0 +1,72 @@
+#include "cli/library_use.h"
+
+#include <ctime>
+
+#include "chapter/book_info.h"
+#include "download/range_download.h"
+#include "platform/gbk.h"
+#include "platform/utf8.h"
+
+namespace novel::cli {
+namespace {
+
+std::string gbk(std::u16string_view text) { return gbk_of(text); }
+
+}  // namespace
+
+std::int64_t now_seconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
+
+std::string library_reason(const LibraryStatus& status) {
+    switch (status.error) {
+        case LibraryError::full:
+            return gbk(u"磁盘已满");
+        case LibraryError::busy:
+            return gbk(u"书库正被另一个程序长时间占用");
+        default:
+            return gbk_of_utf8(status.message);
+    }
+}
+
+std::unique_ptr<Library> open_for_run(const LibraryChoice& choice, Encoding encoding) {
+    if (choice.off) return nullptr;
+    OpenResult opened = open_library(choice.path);
+    switch (opened.outcome) {
+        case OpenOutcome::opened:
+            break;
+        case OpenOutcome::made_fresh:
+            report_error(gbk(u"书库文件已损坏，已移到 ") + gbk_of_utf8(opened.set_aside_path) +
+                             gbk(u"，并新建了书库"),
+                         encoding);
+            break;
+        case OpenOutcome::refused:
+            report_error(gbk(u"书库由更新版本的程序写入，本次不写入书库"), encoding);
+            break;
+        case OpenOutcome::failed:
+            report_error(gbk(u"无法打开书库 ") + gbk_of_utf8(choice.path) + gbk(u"：") +
+                             library_reason(opened.status) + gbk(u"，本次不写入书库"),
+                         encoding);
+            break;
+    }
+    return std::move(opened.library);
+}
+
+PageKeeper::PageKeeper(const LibraryChoice& choice, Encoding encoding)
+    : encoding_(encoding), library_(open_for_run(choice, encoding)) {}
+
+void PageKeeper::keep(std::string_view address, const Chapter& chapter, std::string_view page) {
+    if (!library_) return;
+    const BookInfo book = extract_book_info(page, chapter_index_of(address).book_number);
+    const StoreResult stored = library_->store_page(
+        {.address = address, .chapter = chapter, .book = book, .fetched_at = now_seconds()});
+    // An address that names no chapter page is simply not kept.
+    if (stored.outcome != StoreOutcome::failed ||
+        stored.status.error == LibraryError::bad_address) {
+        return;
+    }
+    report_error(
+        gbk(u"无法写入书库：") + library_reason(stored.status) + gbk(u"，本次不再写入书库"),
+        encoding_);
+    library_.reset();
+}
+
+}  // namespace novel::cli
