@@ -10,19 +10,26 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "chapter/book_info.h"
 #include "chapter/site.h"
 #include "download/range_download.h"
 #include "http/http_request.h"
+#include "library/library.h"
 #include "tests/support/fixture_site.h"
 #include "tests/support/site_server.h"
 
 namespace {
 
-constexpr int kPages = 2000;
+// 2,000 pages unless NOVEL_BENCH_PAGES says otherwise (20000 for the library's figure).
+const int kPages = [] {
+    const char* pages = std::getenv("NOVEL_BENCH_PAGES");
+    return pages != nullptr && std::atoi(pages) > 0 ? std::atoi(pages) : 2000;
+}();
 constexpr std::size_t kPageBytes = 6 * 1024;
 
 std::string g_origin;  // the loopback site, "https://127.0.0.1:<port>"
@@ -72,17 +79,36 @@ private:
     novel::SerialPages pages_;
 };
 
-void BM_DownloadRange(benchmark::State& state) {
+// With keep_pages every page written is also stored in a fresh library, as
+// the windows and the tool do.
+void download_range(benchmark::State& state, bool keep_pages) {
     const std::string output = std::filesystem::temp_directory_path() / "bench_download.txt";
+    const std::string library_path =
+        std::filesystem::temp_directory_path() / "bench_download_library.sqlite3";
     long long written = 0;
     std::size_t file_size = 0;
     std::size_t pages = 0;
     for (auto _ : state) {
+        state.PauseTiming();
+        for (const char* suffix : {"", "-wal", "-shm"})
+            std::filesystem::remove(library_path + suffix);
+        novel::OpenResult opened;
+        novel::DownloadHooks hooks;
+        if (keep_pages) {
+            opened = novel::open_library(library_path);
+            if (!opened.library) state.SkipWithError("no library");
+            hooks.page_written = [&](const novel::WrittenPage& page) {
+                const novel::BookInfo book = novel::extract_book_info(page.page, "bench");
+                (void)opened.library->store_page(
+                    {.address = page.link, .chapter = page.chapter, .book = book, .fetched_at = 1});
+            };
+        }
+        state.ResumeTiming();
         const long long before = written_bytes();
         LoopbackPages source;
         const novel::RangeResult result =
             novel::download_range({.book = "bench", .start = "1", .end = std::to_string(kPages)},
-                                  source, {.output_path = output}, {}, {});
+                                  source, {.output_path = output}, hooks, {});
         written += written_bytes() - before;
         pages += result.pages;
         file_size = std::filesystem::file_size(output);
@@ -98,10 +124,19 @@ void BM_DownloadRange(benchmark::State& state) {
     state.counters["written_per_file_byte"] =
         static_cast<double>(written) / runs / static_cast<double>(file_size);
     state.counters["peak_MB"] = peak_megabytes();
+    if (keep_pages) {
+        state.counters["library_bytes"] =
+            static_cast<double>(std::filesystem::file_size(library_path));
+    }
+    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(library_path + suffix);
 }
+
+void BM_DownloadRange(benchmark::State& state) { download_range(state, false); }
+void BM_DownloadRangeIntoLibrary(benchmark::State& state) { download_range(state, true); }
 
 BENCHMARK(BM_HttpRequestAlone)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 BENCHMARK(BM_DownloadRange)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_DownloadRangeIntoLibrary)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 // Runs the site in a child process and hands back its port through a pipe.
 pid_t start_site(int* port) {
