@@ -1,6 +1,7 @@
 // The bookshelf: one row per book with what is stored of it and where its
 // reader was.
 
+#include "chapter/site.h"
 #include "library/connection.h"
 
 namespace novel {
@@ -15,7 +16,8 @@ BookFacts facts_from(sqlite3_stmt* row) {
                     .author = sqlite::column_bytes(row, 2),
                     .first_fetched = sqlite::column_int(row, 3),
                     .last_fetched = sqlite::column_int(row, 4)};
-    facts.source_address = "/" + facts.book_number + "/";
+    // The book's own folder on the site, as its pages' breadcrumb links it.
+    facts.source_address = std::string(SITE_ORIGIN) + "/" + facts.book_number + "/";
     return facts;
 }
 

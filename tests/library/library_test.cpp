@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "chapter/site.h"
 #include "tests/library/library_test_support.h"
 
 namespace novel::testing {
@@ -87,6 +88,8 @@ TEST_F(LibraryTest, KnownNamesAreNeverOverwrittenByTheFallback) {
     ASSERT_TRUE(book.found);
     EXPECT_EQ(book.found->name, "Night");
     EXPECT_EQ(book.found->author, "Someone");
+    // What an export names as its source: the book's folder on the site, whole.
+    EXPECT_EQ(book.found->source_address, std::string(SITE_ORIGIN) + "/9/");
     const BookInfo renamed{.name = "Night II", .author = "", .name_from_page = true};
     ASSERT_TRUE(store(*library_, "9", "4", "", "", 4, renamed).status.ok());
     EXPECT_EQ(library_->book("9").found->name, "Night II");
