@@ -41,7 +41,7 @@ std::string journal_problem(const RangeResult& result) {
 }
 
 std::string file_failure(const RangeResult& result, const std::string& output_path) {
-    const std::string path = gbk_of_utf8(output_path);
+    const std::string path = gbk_from_utf8(output_path);
     std::string message;
     switch (result.failed_step) {
         case FileStep::open:
@@ -55,7 +55,7 @@ std::string file_failure(const RangeResult& result, const std::string& output_pa
             message = gbk(u"无法继续下载：") + path;
             break;
     }
-    message += " " + gbk(u"原因：") + gbk_of_utf8(result.file_reason);
+    message += " " + gbk(u"原因：") + gbk_from_utf8(result.file_reason);
     if (result.pages > 0) {
         message += " " + gbk(u"文件中保存了此前下载的") + count(result.pages) + gbk(u"页。");
     }
@@ -70,7 +70,7 @@ std::string download_end_message(const RangeResult& result, const std::string& o
     switch (result.end) {
         case RangeEnd::reached_end:
             return gbk(u"下载完毕：") + count(result.pages) + gbk(u"页，已写入 ") +
-                   gbk_of_utf8(output_path);
+                   gbk_from_utf8(output_path);
         case RangeEnd::no_next_link:
         case RangeEnd::repeated_link:
         case RangeEnd::page_limit:
@@ -81,7 +81,7 @@ std::string download_end_message(const RangeResult& result, const std::string& o
             return gbk(u"第") + count(result.pages + 1) + gbk(u"页获取失败：") +
                    result.fetch_reason + gbk(u"（") + result.failed_link + gbk(u"）") + hint;
         case RangeEnd::no_journal:
-            return gbk(u"没有可以继续的下载：") + gbk_of_utf8(output_path);
+            return gbk(u"没有可以继续的下载：") + gbk_from_utf8(output_path);
         case RangeEnd::journal_refused:
             // The file stays as it was; a fresh run is the way on.
             return gbk(u"无法继续下载：") + journal_problem(result) +

@@ -61,22 +61,8 @@ void print_table(const std::vector<std::vector<std::string>>& rows, Encoding enc
 
 OpenedForCommand open_for_command(const LibraryChoice& choice, Encoding encoding) {
     OpenResult opened = open_library(choice.path);
-    switch (opened.outcome) {
-        case OpenOutcome::opened:
-            break;
-        case OpenOutcome::made_fresh:
-            report_error(gbk(u"书库文件已损坏，已移到 ") + gbk_of_utf8(opened.set_aside_path) +
-                             gbk(u"，并新建了书库"),
-                         encoding);
-            break;
-        case OpenOutcome::refused:
-            report_error(gbk(u"书库由更新版本的程序写入，本程序无法读取"), encoding);
-            return {.status = kFileFailed};
-        case OpenOutcome::failed:
-            report_error(gbk(u"无法打开书库 ") + gbk_of_utf8(choice.path) + gbk(u"：") +
-                             library_reason(opened.status),
-                         encoding);
-            return {.status = kFileFailed};
+    if (!report_open_outcome(opened, choice.path, encoding, /*run_goes_on=*/false)) {
+        return {.status = kFileFailed};
     }
     return {.library = std::move(opened.library)};
 }
@@ -153,11 +139,11 @@ int report_export(const BookExportResult& result, const std::string& book_name,
                          gbk(u" 页（可先下载这些页面再导出）"),
                      encoding);
     }
-    const std::string reason = gbk_of_utf8(result.reason);
+    const std::string reason = gbk_from_utf8(result.reason);
     switch (result.end) {
         case BookExportEnd::written:
             report_error(gbk(u"已导出《") + book_name + gbk(u"》") + std::to_string(result.pages) +
-                             gbk(u"页到 ") + gbk_of_utf8(path),
+                             gbk(u"页到 ") + gbk_from_utf8(path),
                          encoding);
             return kReachedEnd;
         case BookExportEnd::no_pages:
@@ -167,7 +153,8 @@ int report_export(const BookExportResult& result, const std::string& book_name,
             report_error(gbk(u"无法读取书库：") + reason, encoding);
             return kFileFailed;
         case BookExportEnd::file_failed:
-            report_error(gbk(u"无法写入文件 ") + gbk_of_utf8(path) + gbk(u"：") + reason, encoding);
+            report_error(gbk(u"无法写入文件 ") + gbk_from_utf8(path) + gbk(u"：") + reason,
+                         encoding);
             return kFileFailed;
         case BookExportEnd::converter_failed:
             report_error(gbk(u"无法转换为繁体：") + reason, encoding);

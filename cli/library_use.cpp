@@ -23,30 +23,39 @@ std::string library_reason(const LibraryStatus& status) {
         case LibraryError::busy:
             return gbk(u"书库正被另一个程序长时间占用");
         default:
-            return gbk_of_utf8(status.message);
+            return gbk_from_utf8(status.message);
     }
+}
+
+bool report_open_outcome(const OpenResult& opened, const std::string& path, Encoding encoding,
+                         bool run_goes_on) {
+    const std::string goes_on = run_goes_on ? gbk(u"，本次不写入书库") : std::string();
+    switch (opened.outcome) {
+        case OpenOutcome::opened:
+            return true;
+        case OpenOutcome::made_fresh:
+            report_error(gbk(u"书库文件已损坏，已移到 ") + gbk_from_utf8(opened.set_aside_path) +
+                             gbk(u"，并新建了书库"),
+                         encoding);
+            return true;
+        case OpenOutcome::refused:
+            report_error(run_goes_on ? gbk(u"书库由更新版本的程序写入，本次不写入书库")
+                                     : gbk(u"书库由更新版本的程序写入，本程序无法读取"),
+                         encoding);
+            return false;
+        case OpenOutcome::failed:
+            break;
+    }
+    report_error(gbk(u"无法打开书库 ") + gbk_from_utf8(path) + gbk(u"：") +
+                     library_reason(opened.status) + goes_on,
+                 encoding);
+    return false;
 }
 
 std::unique_ptr<Library> open_for_run(const LibraryChoice& choice, Encoding encoding) {
     if (choice.off) return nullptr;
     OpenResult opened = open_library(choice.path);
-    switch (opened.outcome) {
-        case OpenOutcome::opened:
-            break;
-        case OpenOutcome::made_fresh:
-            report_error(gbk(u"书库文件已损坏，已移到 ") + gbk_of_utf8(opened.set_aside_path) +
-                             gbk(u"，并新建了书库"),
-                         encoding);
-            break;
-        case OpenOutcome::refused:
-            report_error(gbk(u"书库由更新版本的程序写入，本次不写入书库"), encoding);
-            break;
-        case OpenOutcome::failed:
-            report_error(gbk(u"无法打开书库 ") + gbk_of_utf8(choice.path) + gbk(u"：") +
-                             library_reason(opened.status) + gbk(u"，本次不写入书库"),
-                         encoding);
-            break;
-    }
+    report_open_outcome(opened, choice.path, encoding, /*run_goes_on=*/true);
     return std::move(opened.library);
 }
 

@@ -25,6 +25,12 @@ struct LibraryChoice {
 // Null when off or not usable.
 [[nodiscard]] std::unique_ptr<Library> open_for_run(const LibraryChoice& choice, Encoding encoding);
 
+// Tells the user what opening the library at path came to, once; false when
+// there is no library to use. run_goes_on: a reading or download goes on
+// without it, and the words say so.
+bool report_open_outcome(const OpenResult& opened, const std::string& path, Encoding encoding,
+                         bool run_goes_on);
+
 class PageKeeper {
 public:
     PageKeeper(const LibraryChoice& choice, Encoding encoding);

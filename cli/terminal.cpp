@@ -31,7 +31,6 @@ void write_err(std::string_view bytes) {
 }  // namespace
 
 std::string gbk_of(std::u16string_view text) { return utf16_to_gbk(text); }
-std::string gbk_of_utf8(std::string_view utf8) { return utf16_to_gbk(utf8_to_utf16(utf8)); }
 
 Encoding locale_encoding() {
     std::setlocale(LC_CTYPE, "");

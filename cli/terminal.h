@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "download/range_download.h"
+#include "platform/gbk.h"
 
 namespace novel::cli {
 
@@ -14,9 +15,8 @@ enum class Encoding { gbk, utf8 };
 // UTF-8 on a UTF-8 locale, GBK on a GBK one, UTF-8 when the locale says neither.
 [[nodiscard]] Encoding locale_encoding();
 
-// GBK from the program's own texts and from UTF-8 (file names, SQLite's words).
+// GBK from the program's own texts (UTF-8 ones: gbk_from_utf8).
 [[nodiscard]] std::string gbk_of(std::u16string_view text);
-[[nodiscard]] std::string gbk_of_utf8(std::string_view utf8);
 
 // A GBK text in the encoding asked for.
 [[nodiscard]] std::string encoded(std::string_view gbk, Encoding encoding);

@@ -39,7 +39,7 @@ std::string update_line(const BookUpdate& update) {
         case UpdateOutcome::network_failed:
             return line + gbk(u"无法检查更新：") + update.reason;
         case UpdateOutcome::library_failed:
-            return line + gbk(u"无法读写书库：") + gbk_of_utf8(update.reason);
+            return line + gbk(u"无法读写书库：") + gbk_from_utf8(update.reason);
         case UpdateOutcome::not_stored:
             return line + gbk(u"书库中没有这本书的页面");
         case UpdateOutcome::stopped:
