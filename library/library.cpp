@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "library/connection.h"
+#include "platform/content_hash.h"
 
 namespace novel {
 namespace {
@@ -53,14 +54,7 @@ std::optional<PageAddress> parse_page_address(std::string_view address) {
     return parsed;
 }
 
-std::uint64_t page_hash(std::string_view bytes) {
-    std::uint64_t hash = 0xcbf29ce484222325ull;
-    for (const char byte : bytes) {
-        hash ^= static_cast<unsigned char>(byte);
-        hash *= 0x100000001b3ull;
-    }
-    return hash;
-}
+std::uint64_t page_hash(std::string_view bytes) { return ContentHash().add(bytes).value(); }
 
 Library::Library(std::unique_ptr<Connection> connection) : connection_(std::move(connection)) {}
 Library::~Library() = default;
