@@ -70,7 +70,8 @@ add_executable(window_geometry_test window_geometry_test.cpp)
 target_link_libraries(window_geometry_test PRIVATE project_options GTest::gtest windows Qt6::Test)
 add_test(NAME window_geometry_test
   COMMAND xvfb-run -a -s "-screen 0 1280x800x24" $<TARGET_FILE:window_geometry_test>)
-set_tests_properties(window_geometry_test PROPERTIES TIMEOUT 120 ENVIRONMENT QT_QPA_PLATFORM=xcb)
+set_tests_properties(window_geometry_test PROPERTIES TIMEOUT 120
+  ENVIRONMENT "QT_QPA_PLATFORM=xcb;LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/x11_session_leaks.supp")
 
 novel_add_test(bookshelf_test
   SOURCES bookshelf_test.cpp
