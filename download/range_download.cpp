@@ -102,12 +102,22 @@ private:
     // A run broken off keeps its journal, on disk before the run reports.
     RangeResult broken_off(RangeResult result);
 
+    // The steps of one page; each gives the run's result when the run ends there.
+    std::optional<RangeResult> fetch_page(const std::string& link, Fetched* fetched);
+    std::optional<RangeResult> write_page(const std::string& link, const Chapter& chapter,
+                                          std::string_view page);
+    // The stop rules, then the journal: the chain moves on to next.
+    std::optional<RangeResult> go_on(const std::string& link, const std::string& next);
+
     PageSource& source_;
     const DownloadOptions& options_;
     const DownloadHooks& hooks_;
     std::stop_token stop_;
     DownloadProgress progress_;
     std::optional<JournalWriter> journal_;
+    RunStart run_;  // what the run started from, and its fetched set and hash since
+    std::string end_link_;
+    std::string piece_;  // the page's bytes as they go to the file
 };
 
 Run::Fetched Run::fetch_with_retries(const std::string& link) {
@@ -166,79 +176,91 @@ RangeResult Run::broken_off(RangeResult result) {
     return result;
 }
 
-RangeResult Run::walk(RunStart start) {
-    const std::string end_link = chapter_address(start.request.book, start.request.end);
-    const std::string& path = options_.output_path;
-    std::string link = std::move(start.link);
-    progress_.pages = start.pages;
-    progress_.file_bytes = start.file_length;
-    if (!start.fresh) journal_.emplace(path, start.links_length);
-    source_.run_starts(end_link, options_.page_limit > progress_.pages
-                                     ? options_.page_limit - progress_.pages
-                                     : 0);
+std::optional<RangeResult> Run::fetch_page(const std::string& link, Fetched* fetched) {
+    run_.fetched.insert(link);
+    progress_.fetching = link;
+    report();
+    *fetched = fetch_with_retries(link);
+    if (fetched->kind == AnswerKind::stopped) return broken_off(ended(RangeEnd::stopped));
+    if (fetched->kind != AnswerKind::failed) return std::nullopt;
+    RangeResult failed = ended(RangeEnd::fetch_failed);
+    failed.failed_link = link;
+    failed.fetch_reason = fetched->reason;
+    failed.network_failed = fetched->retries_ran_out;
+    return broken_off(std::move(failed));
+}
 
-    std::string piece;
+std::optional<RangeResult> Run::write_page(const std::string& link, const Chapter& chapter,
+                                           std::string_view page) {
+    const std::string& path = options_.output_path;
+    if (run_.fresh) {
+        // Only now that a page is here does the earlier download go.
+        if (FileResult emptied = truncate_file(path, 0); !emptied.ok) {
+            return file_failed(FileStep::open, std::move(emptied.reason));
+        }
+        if (FileResult dropped = remove_journal(path); !dropped.ok) {
+            return file_failed(FileStep::journal, std::move(dropped.reason));
+        }
+        journal_.emplace(path, 0);
+        run_.fresh = false;
+    }
+    piece_.assign(kLineEnd).append(chapter.text);
+    if (run_.utf8) piece_ = utf16_to_utf8(gbk_to_utf16(piece_));
+    if (FileResult appended = append_file(path, piece_); !appended.ok) {
+        return broken_off(file_failed(FileStep::append, std::move(appended.reason)));
+    }
+    ++progress_.pages;
+    progress_.file_bytes += piece_.size();
+    run_.file_hash.add(piece_);
+    progress_.last_title = chapter.title;
+    report();
+    if (hooks_.page_written) hooks_.page_written({.link = link, .chapter = chapter, .page = page});
+    return std::nullopt;
+}
+
+std::optional<RangeResult> Run::go_on(const std::string& link, const std::string& next) {
+    if (link == end_link_) return finished(RangeEnd::reached_end);
+    if (next == SITE_ORIGIN) return finished(RangeEnd::no_next_link);
+    if (run_.fetched.contains(next)) return finished(RangeEnd::repeated_link);
+    journal_->record({.book = run_.request.book,
+                      .start = run_.request.start,
+                      .end = run_.request.end,
+                      .next_link = next,
+                      .file_length = progress_.file_bytes,
+                      .pages = progress_.pages,
+                      .utf8 = run_.utf8,
+                      .fingerprint = run_.file_hash.value()},
+                     link);
+    if (std::optional<FileResult> failure = journal_->failure()) {
+        return file_failed(FileStep::journal, std::move(failure->reason));
+    }
+    source_.chain_moved(link, next);
+    return std::nullopt;
+}
+
+RangeResult Run::walk(RunStart start) {
+    run_ = std::move(start);
+    end_link_ = chapter_address(run_.request.book, run_.request.end);
+    progress_.pages = run_.pages;
+    progress_.file_bytes = run_.file_length;
+    if (!run_.fresh) journal_.emplace(options_.output_path, run_.links_length);
+    source_.run_starts(end_link_, options_.page_limit > progress_.pages
+                                      ? options_.page_limit - progress_.pages
+                                      : 0);
+    std::string link = run_.link;
     while (true) {
-        if (link != end_link && progress_.pages >= options_.page_limit) {
+        if (link != end_link_ && progress_.pages >= options_.page_limit) {
             return finished(RangeEnd::page_limit);
         }
-        start.fetched.insert(link);
-        progress_.fetching = link;
-        report();
-
-        const Fetched fetched = fetch_with_retries(link);
-        if (fetched.kind == AnswerKind::stopped) return broken_off(ended(RangeEnd::stopped));
-        if (fetched.kind == AnswerKind::failed) {
-            RangeResult failed = ended(RangeEnd::fetch_failed);
-            failed.failed_link = link;
-            failed.fetch_reason = fetched.reason;
-            failed.network_failed = fetched.retries_ran_out;
-            return broken_off(std::move(failed));
-        }
+        Fetched fetched;
+        if (std::optional<RangeResult> ended_here = fetch_page(link, &fetched)) return *ended_here;
         const Chapter chapter = extract_chapter(fetched.body);
-
-        if (start.fresh) {
-            // Only now that a page is here does the earlier download go.
-            if (FileResult emptied = truncate_file(path, 0); !emptied.ok) {
-                return file_failed(FileStep::open, std::move(emptied.reason));
-            }
-            if (FileResult dropped = remove_journal(path); !dropped.ok) {
-                return file_failed(FileStep::journal, std::move(dropped.reason));
-            }
-            journal_.emplace(path, 0);
-            start.fresh = false;
+        if (std::optional<RangeResult> ended_here = write_page(link, chapter, fetched.body)) {
+            return *ended_here;
         }
-        piece.assign(kLineEnd).append(chapter.text);
-        if (start.utf8) piece = utf16_to_utf8(gbk_to_utf16(piece));
-        if (FileResult appended = append_file(path, piece); !appended.ok) {
-            return broken_off(file_failed(FileStep::append, std::move(appended.reason)));
+        if (std::optional<RangeResult> ended_here = go_on(link, chapter.next_link)) {
+            return *ended_here;
         }
-        ++progress_.pages;
-        progress_.file_bytes += piece.size();
-        start.file_hash.add(piece);
-        progress_.last_title = chapter.title;
-        report();
-        if (hooks_.page_written) {
-            hooks_.page_written({.link = link, .chapter = chapter, .page = fetched.body});
-        }
-
-        if (link == end_link) return finished(RangeEnd::reached_end);
-        if (chapter.next_link == SITE_ORIGIN) return finished(RangeEnd::no_next_link);
-        if (start.fetched.contains(chapter.next_link)) return finished(RangeEnd::repeated_link);
-
-        journal_->record({.book = start.request.book,
-                          .start = start.request.start,
-                          .end = start.request.end,
-                          .next_link = chapter.next_link,
-                          .file_length = progress_.file_bytes,
-                          .pages = progress_.pages,
-                          .utf8 = start.utf8,
-                          .fingerprint = start.file_hash.value()},
-                         link);
-        if (std::optional<FileResult> failure = journal_->failure()) {
-            return file_failed(FileStep::journal, std::move(failure->reason));
-        }
-        source_.chain_moved(link, chapter.next_link);
         link = chapter.next_link;
     }
 }
