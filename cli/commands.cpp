@@ -95,6 +95,7 @@ int download_chapters(const DownloadCommandOptions& options, std::stop_token sto
             : download_range({.book = options.book, .start = options.start, .end = options.end},
                              pages, download, hooks, stop);
     display.finish();
+    keeper.finish();
 
     const int status = exit_status(result);
     if (status == kReachedEnd && options.quiet) return status;

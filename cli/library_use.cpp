@@ -60,21 +60,28 @@ std::unique_ptr<Library> open_for_run(const LibraryChoice& choice, Encoding enco
 }
 
 PageKeeper::PageKeeper(const LibraryChoice& choice, Encoding encoding)
-    : encoding_(encoding), library_(open_for_run(choice, encoding)) {}
+    : encoding_(encoding), library_(open_for_run(choice, encoding)) {
+    if (library_) batcher_.emplace(*library_);
+}
+
+PageKeeper::~PageKeeper() { finish(); }
 
 void PageKeeper::keep(std::string_view address, const Chapter& chapter, std::string_view page) {
-    if (!library_) return;
+    if (!batcher_) return;
     const BookInfo book = extract_book_info(page, chapter_index_of(address).book_number);
-    const StoreResult stored = library_->store_page(
-        {.address = address, .chapter = chapter, .book = book, .fetched_at = now_seconds()});
-    // An address that names no chapter page is simply not kept.
-    if (stored.outcome != StoreOutcome::failed ||
-        stored.status.error == LibraryError::bad_address) {
-        return;
-    }
-    report_error(
-        gbk(u"无法写入书库：") + library_reason(stored.status) + gbk(u"，本次不再写入书库"),
-        encoding_);
+    given_up(batcher_->store(
+        {.address = address, .chapter = chapter, .book = book, .fetched_at = now_seconds()}));
+}
+
+void PageKeeper::finish() {
+    if (batcher_) given_up(batcher_->flush());
+}
+
+void PageKeeper::given_up(const LibraryStatus& status) {
+    if (status.ok()) return;
+    report_error(gbk(u"无法写入书库：") + library_reason(status) + gbk(u"，本次不再写入书库"),
+                 encoding_);
+    batcher_.reset();
     library_.reset();
 }
 

@@ -12,6 +12,7 @@
 #include "chapter/chapter_extraction.h"
 #include "cli/terminal.h"
 #include "library/library.h"
+#include "library/page_batcher.h"
 
 namespace novel::cli {
 
@@ -34,14 +35,22 @@ bool report_open_outcome(const OpenResult& opened, const std::string& path, Enco
 class PageKeeper {
 public:
     PageKeeper(const LibraryChoice& choice, Encoding encoding);
+    ~PageKeeper();
+    PageKeeper(const PageKeeper&) = delete;
+    PageKeeper& operator=(const PageKeeper&) = delete;
 
-    // Stores the page with its book's name and author; after a failure,
-    // told once, nothing more this run.
+    // Stores the page with its book's name and author, a batch at a time;
+    // after a failure, told once, nothing more this run.
     void keep(std::string_view address, const Chapter& chapter, std::string_view page);
+    // Stores what still waits: before the run's last words are printed.
+    void finish();
 
 private:
+    void given_up(const LibraryStatus& status);
+
     Encoding encoding_;
     std::unique_ptr<Library> library_;
+    std::optional<PageBatcher> batcher_;
 };
 
 // Seconds since the epoch.

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "chapter/book_info.h"
@@ -20,6 +21,7 @@
 #include "download/range_download.h"
 #include "http/http_request.h"
 #include "library/library.h"
+#include "library/page_batcher.h"
 #include "tests/support/fixture_site.h"
 #include "tests/support/site_server.h"
 
@@ -93,13 +95,15 @@ void download_range(benchmark::State& state, bool keep_pages) {
         for (const char* suffix : {"", "-wal", "-shm"})
             std::filesystem::remove(library_path + suffix);
         novel::OpenResult opened;
+        std::optional<novel::PageBatcher> batcher;
         novel::DownloadHooks hooks;
         if (keep_pages) {
             opened = novel::open_library(library_path);
             if (!opened.library) state.SkipWithError("no library");
+            batcher.emplace(*opened.library);
             hooks.page_written = [&](const novel::WrittenPage& page) {
                 const novel::BookInfo book = novel::extract_book_info(page.page, "bench");
-                (void)opened.library->store_page(
+                (void)batcher->store(
                     {.address = page.link, .chapter = page.chapter, .book = book, .fetched_at = 1});
             };
         }
@@ -109,6 +113,7 @@ void download_range(benchmark::State& state, bool keep_pages) {
         const novel::RangeResult result =
             novel::download_range({.book = "bench", .start = "1", .end = std::to_string(kPages)},
                                   source, {.output_path = output}, hooks, {});
+        if (batcher) (void)batcher->flush();
         written += written_bytes() - before;
         pages += result.pages;
         file_size = std::filesystem::file_size(output);
