@@ -1,8 +1,10 @@
 #include "app/program_windows.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 
 #include "app/bookshelf_controller.h"
@@ -110,6 +112,26 @@ void ProgramWindows::open_download_window() {
         settings_.get());
     controller->setParent(download);
     download_controller_ = controller;
+    controller->book_name = [this](const std::string& book) {
+        const BookLookup found = library_ ? library_->book(book) : BookLookup{};
+        return found.found ? found.found->name : book;
+    };
+    controller->stored_text = [this](const std::string& address) -> std::optional<std::string> {
+        if (!library_) return std::nullopt;
+        PageLookup found = library_->page_at(address);
+        if (!found.found) return std::nullopt;
+        return std::move(found.found->page.text);
+    };
+    controller->on_background_progress = [this](const QString& text) {
+        if (!reader_) return;
+        // A label of its own beside the reader's state line, which stays the reading's.
+        if (!background_label_) {
+            background_label_ = new QLabel(reader_->state_line);
+            reader_->state_line->addPermanentWidget(background_label_);
+        }
+        background_label_->setText(text);
+        background_label_->setVisible(!text.isEmpty());
+    };
     remember_place_on_close(download, settings_.get(), DOWNLOAD_WINDOW_PLACE);
     (void)restore_window_place(download, *settings_, DOWNLOAD_WINDOW_PLACE, DOWNLOAD_SIZE,
                                {DOWNLOAD_SIZE, DOWNLOAD_SIZE});

@@ -2,6 +2,7 @@
 // The program's windows and what binds them: the reader window with its
 // controller, and the download and instructions windows it opens.
 
+#include <QLabel>
 #include <QPointer>
 #include <memory>
 
@@ -56,6 +57,7 @@ private:
     QPointer<InstructionsWindow> instructions_;
     QPointer<BookshelfWindow> bookshelf_;
     QPointer<BookshelfController> bookshelf_controller_;  // a child of bookshelf_
+    QPointer<QLabel> background_label_;  // a download's progress while its window is hidden
 };
 
 }  // namespace novel

@@ -14,6 +14,7 @@ novel_add_layer(windows
     reader_controller.cpp
     download_window.cpp
     download_controller.cpp
+    download_endings.cpp
     bookshelf_window.cpp
     bookshelf_controller.cpp
     program_windows.cpp
