@@ -176,12 +176,20 @@ bool DownloadController::may_close() {
         QStringLiteral("正在下载，关闭窗口前要停止下载吗？"),
         {QStringLiteral("停止下载"), QStringLiteral("后台继续"), QStringLiteral("取消")});
     if (choice == 0) return true;  // closing abandons the run, which stops at once
-    if (choice == 1) {
-        in_background_ = true;
-        window_->hide();
-        show_progress(last_progress_);
-    }
+    if (choice == 1) continue_in_background();
     return false;
+}
+
+void DownloadController::continue_in_background() {
+    if (!running_) return;
+    in_background_ = true;
+    window_->hide();
+    show_progress(last_progress_);
+}
+
+void DownloadController::stop_and_close() {
+    window_->may_close = nullptr;
+    window_->close();
 }
 
 std::string DownloadController::path_for_book(const std::string& book) const {

@@ -56,6 +56,11 @@ public:
     std::function<void(const QString& text)> on_background_progress;
 
     [[nodiscard]] bool running() const { return running_; }
+    // The window hides and the run goes on; the final box still comes, and
+    // the window closes after it.
+    void continue_in_background();
+    // The window closes without asking, which stops the run.
+    void stop_and_close();
     [[nodiscard]] const std::string& output_path() const { return output_path_; }
 
     // What a run brought: the range's result and the EPUB written after it.

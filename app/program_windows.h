@@ -46,6 +46,9 @@ public:
     [[nodiscard]] BookshelfController* bookshelf() const;
 
 private:
+    // Closing the reader during a download asks first; false keeps the program.
+    bool may_end_program();
+
     ProgramSeams seams_;
     std::unique_ptr<ReaderSettings> settings_;  // outlives every window
     std::unique_ptr<Library> library_;          // the window thread's connection, or none
@@ -58,6 +61,7 @@ private:
     QPointer<BookshelfWindow> bookshelf_;
     QPointer<BookshelfController> bookshelf_controller_;  // a child of bookshelf_
     QPointer<QLabel> background_label_;  // a download's progress while its window is hidden
+    bool exit_after_download_ = false;   // the reader was closed with the run left going
 };
 
 }  // namespace novel

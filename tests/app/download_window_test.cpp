@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
@@ -450,11 +451,55 @@ TEST_F(DownloadRangeTest, ClosingDuringARunAsksAndCanLeaveItRunningInTheBackgrou
     recorded.choices = {1};  // 「后台继续」
     download_->close();
     EXPECT_FALSE(download_->isVisible());
+    const auto background_line = [&] {
+        for (const QLabel* label : windows->reader_window()->state_line->findChildren<QLabel*>()) {
+            if (label->isVisible() && label->text().startsWith(utf8("后台下载：已写入 ")))
+                return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(wait_until(background_line));
     ASSERT_TRUE(wait_until([&] { return recorded.messages.size() == 1; }, 30000));
     EXPECT_EQ(recorded.messages[0], kDone + where());
     EXPECT_EQ(file_contents(output_), block(0) + block(1) + block(2) + block(3));
-    // Its progress was shown beside the reader's state line, and is gone now.
     ASSERT_TRUE(wait_until([&] { return windows->download_window() == nullptr; }));
+    EXPECT_FALSE(background_line());
+}
+
+TEST_F(DownloadRangeTest, ClosingTheReaderDuringARunAsksForTheWholeProgram) {
+    serve_book({.book = "123", .chapter_count = 4}, 200ms);
+    set_range("123", "1", "4");
+    QTest::mouseClick(download_->start_button, Qt::LeftButton);
+    ASSERT_TRUE(wait_until([&] { return !file_contents(output_).empty(); }));
+    ReaderWindow* reader = windows->reader_window();
+
+    recorded.choices = {2};  // 「取消」
+    reader->close();
+    EXPECT_TRUE(reader->isVisible());
+    EXPECT_TRUE(download_->isVisible());
+
+    recorded.choices = {1};  // 「后台继续」: both go out of sight, the run goes on
+    reader->close();
+    ASSERT_EQ(recorded.choice_questions.size(), 2u);
+    EXPECT_FALSE(reader->isVisible());
+    EXPECT_FALSE(download_->isVisible());
+    EXPECT_TRUE(windows->download()->running());
+    ASSERT_TRUE(wait_until([&] { return recorded.messages.size() == 1; }, 30000));
+    EXPECT_EQ(recorded.messages[0], kDone + where());
+    EXPECT_EQ(file_contents(output_), block(0) + block(1) + block(2) + block(3));
+}
+
+TEST_F(DownloadRangeTest, StoppingOnTheReadersCloseEndsTheRunAtOnce) {
+    serve_book({.book = "123", .chapter_count = 8}, 300ms);
+    set_range("123", "1", "8");
+    QTest::mouseClick(download_->start_button, Qt::LeftButton);
+    ASSERT_TRUE(wait_until([&] { return !file_contents(output_).empty(); }));
+    recorded.choices = {0};  // 「停止下载」
+    windows->reader_window()->close();
+    EXPECT_FALSE(windows->reader_window()->isVisible());
+    ASSERT_TRUE(wait_until([&] { return windows->download_window() == nullptr; }, 1000));
+    QTest::qWait(700);
+    EXPECT_LT(requests().size(), 8u);
 }
 
 }  // namespace
