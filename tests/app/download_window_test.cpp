@@ -18,6 +18,8 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -25,6 +27,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/bookshelf_controller.h"
+#include "app/bookshelf_window.h"
 #include "app/content_box.h"
 #include "app/download_controller.h"
 #include "app/program_windows.h"
@@ -500,6 +504,36 @@ TEST_F(DownloadRangeTest, StoppingOnTheReadersCloseEndsTheRunAtOnce) {
     ASSERT_TRUE(wait_until([&] { return windows->download_window() == nullptr; }, 1000));
     QTest::qWait(700);
     EXPECT_LT(requests().size(), 8u);
+}
+
+TEST_F(DownloadRangeTest, TheBookshelfChecksADownloadedBookForNewChapters) {
+    serve_book({.book = "123", .chapter_count = 4});
+    set_range("123", "1", "2");
+    download_range();
+    server_->clear_requests();
+
+    QTest::mouseClick(windows->reader_window()->bookshelf_button, Qt::LeftButton);
+    BookshelfWindow* shelf = windows->bookshelf_window();
+    ASSERT_NE(shelf, nullptr);
+    ASSERT_EQ(shelf->books->topLevelItemCount(), 1);
+    shelf->books->setCurrentItem(shelf->books->topLevelItem(0));
+    QTest::mouseClick(shelf->update_button, Qt::LeftButton);
+    ASSERT_TRUE(wait_until([&] { return !windows->bookshelf()->updating(); }, 30000));
+    const QString line = shelf->note->text();
+    EXPECT_TRUE(line.startsWith(utf8("《夜行记》：新增 2 章（"))) << line.toStdString();
+    EXPECT_TRUE(line.contains(utf8(" …… "))) << line.toStdString();
+    // Each address at most once, and nothing past the missing chapter after the book's end.
+    std::vector<std::string> asked = requests();
+    std::ranges::sort(asked);
+    EXPECT_EQ(std::ranges::adjacent_find(asked), asked.end()) << ::testing::PrintToString(asked);
+    EXPECT_NE(std::ranges::find(asked, "/123/4.html"), asked.end());
+    EXPECT_LE(asked.size(), 5u);
+
+    // Checked again, nothing is new; no row selected checks every book.
+    shelf->books->setCurrentItem(nullptr);
+    QTest::mouseClick(shelf->update_button, Qt::LeftButton);
+    ASSERT_TRUE(wait_until([&] { return !windows->bookshelf()->updating(); }, 30000));
+    EXPECT_EQ(shelf->note->text(), utf8("《夜行记》：没有新章节"));
 }
 
 }  // namespace
