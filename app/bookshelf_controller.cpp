@@ -12,9 +12,12 @@
 #include "app/bookshelf_window.h"
 #include "app/gbk_qstring.h"
 #include "app/reader_settings.h"
+#include "app/update_lines.h"
+#include "download/page_source.h"
 #include "library/epub_writer.h"
 #include "library/library.h"
 #include "library/txt_export.h"
+#include "update/update_books.h"
 
 namespace novel {
 namespace {
@@ -90,6 +93,8 @@ BookshelfController::BookshelfController(BookshelfWindow* window, const ProgramS
                      [this] { remove_selected(); });
     QObject::connect(window_->export_button, &QPushButton::clicked, this,
                      [this] { export_selected(); });
+    QObject::connect(window_->update_button, &QPushButton::clicked, this,
+                     [this] { check_updates(); });
     fill_rows();
 }
 
@@ -215,6 +220,37 @@ void BookshelfController::export_selected() {
             window_->export_button->setEnabled(true);
             window_->note->setText(outcome.ok ? QStringLiteral("已导出到：%1").arg(chosen)
                                               : QStringLiteral("导出失败：%1").arg(outcome.reason));
+        });
+}
+
+void BookshelfController::check_updates() {
+    if (update_job_.running()) return;
+    std::vector<std::string> books;
+    if (const std::string* book = selected_book()) books.push_back(*book);
+    window_->note->setText(QStringLiteral("正在检查更新……"));
+    window_->update_button->setEnabled(false);
+    // The run reads and writes the library over a connection of its own.
+    update_job_.start(
+        [books, library_path = seams_.library_file](const JobLink& run) {
+            QStringList lines;
+            OpenResult opened = open_library(library_path);
+            if (!opened.library) {
+                lines << QStringLiteral("无法打开书库：%1")
+                             .arg(QString::fromStdString(opened.status.message));
+                return lines;
+            }
+            SerialPages pages;
+            for (const BookUpdate& update :
+                 update_books(*opened.library, books, pages, {}, run.stop_token())) {
+                lines << update_line_text(update);
+            }
+            if (lines.isEmpty()) lines << QStringLiteral("书库中没有书");
+            return lines;
+        },
+        [this](const QStringList& lines) {
+            window_->update_button->setEnabled(true);
+            window_->note->setText(lines.join(QLatin1Char('\n')));
+            fill_rows();
         });
 }
 

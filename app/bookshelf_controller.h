@@ -32,10 +32,14 @@ public:
     QWidget* show_chapters();
     void remove_selected();
     void export_selected();
+    // 「检查更新」: the selected book, or every book when none is selected,
+    // off the window thread; one line per book in the note.
+    void check_updates();
 
     // Book numbers, as the rows show them.
     [[nodiscard]] const std::vector<std::string>& row_books() const { return row_books_; }
     [[nodiscard]] bool exporting() const { return export_job_.running(); }
+    [[nodiscard]] bool updating() const { return update_job_.running(); }
 
 private:
     [[nodiscard]] const std::string* selected_book() const;
@@ -49,6 +53,7 @@ private:
     std::vector<std::string> row_books_;
     std::vector<std::string> row_places_;  // the address each row opens at
     JobHandle export_job_;
+    JobHandle update_job_;
 };
 
 }  // namespace novel

@@ -34,6 +34,8 @@ BookshelfWindow::BookshelfWindow() {
         {QStringLiteral("GBK"), QStringLiteral("UTF-8"), QStringLiteral("GB18030")});
     script_box = new QComboBox(this);
     script_box->addItems({QStringLiteral("简体"), QStringLiteral("繁体")});
+    update_button = new QPushButton(QStringLiteral("检查更新"), this);
+    update_button->setToolTip(QStringLiteral("选中的书；未选中时为全部书"));
     note = new QLabel(this);
     note->setWordWrap(true);
     note->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -41,7 +43,7 @@ BookshelfWindow::BookshelfWindow() {
     auto* buttons = new QHBoxLayout;
     for (QWidget* control :
          std::initializer_list<QWidget*>{open_button, chapters_button, remove_button, format_box,
-                                         encoding_box, script_box, export_button}) {
+                                         encoding_box, script_box, export_button, update_button}) {
         buttons->addWidget(control);
     }
     buttons->addStretch();

@@ -29,6 +29,7 @@ public:
     QComboBox* encoding_box;       // for TXT: GBK, UTF-8, GB18030
     QComboBox* script_box;         // 简体, 繁体
     QLabel* note;                  // what the last action came to
+    QPushButton* update_button;    // 「检查更新」: the selected book, or every book
 };
 
 // 「目录」: a book's stored pages in chain order; a double-click jumps there.

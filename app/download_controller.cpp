@@ -1,15 +1,21 @@
 #include "app/download_controller.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <chrono>
+#include <fstream>
 #include <memory>
 #include <utility>
 
+#include "app/download_endings.h"
 #include "app/download_window.h"
 #include "app/gbk_qstring.h"
 #include "app/reader_settings.h"
@@ -18,8 +24,12 @@
 #include "download/journal.h"
 #include "download/output_folder.h"
 #include "download/progress_figures.h"
+#include "download/range_checks.h"
+#include "library/book_export.h"
 #include "library/library.h"
 #include "platform/files.h"
+#include "platform/gbk.h"
+#include "platform/utf8.h"
 
 namespace novel {
 namespace {
@@ -50,6 +60,9 @@ public:
         return std::nullopt;
     }
 
+    // The run's own connection, once a page has been kept; else nullptr.
+    [[nodiscard]] Library* library() const { return library_.get(); }
+
 private:
     QString fail(const std::string& message) {
         failed_ = true;
@@ -71,6 +84,61 @@ QString clock_text(qint64 milliseconds) {
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
+std::string utf8_of_gbk(std::string_view gbk) { return utf16_to_utf8(gbk_to_utf16(gbk)); }
+
+constexpr std::string_view kEncodingChoice = "download/encoding";
+constexpr std::string_view kEpubChoice = "download/epub";
+
+QString doubt_text(RangeDoubt doubt) {
+    switch (doubt) {
+        case RangeDoubt::book_empty:
+            return QStringLiteral("书号为空：将无法找到要下载的书");
+        case RangeDoubt::start_empty:
+            return QStringLiteral("起始章节为空：将无法找到起始页");
+        case RangeDoubt::end_empty:
+            return QStringLiteral("结束章节为空：将一直下载到本书最新一章");
+        case RangeDoubt::start_not_number:
+            return QStringLiteral("起始章节不是数字：将按所填内容拼出起始页地址");
+        case RangeDoubt::end_not_number:
+            return QStringLiteral(
+                "结束章节不是数字：可能永远到达不了结束章节，将一直下载到本书最新一章");
+        case RangeDoubt::start_after_end:
+            return QStringLiteral(
+                "起始章节大于结束章节：到达不了结束章节，将一直下载到本书最新一章");
+    }
+    return {};
+}
+
+// The file begins with this text as a download writes it (after its CR LF);
+// only that many bytes are read.
+bool file_begins_with(const std::string& path, const std::string& text) {
+    std::ifstream file(path, std::ios::binary);
+    std::string head(text.size() + 2, '\0');
+    file.read(head.data(), static_cast<std::streamsize>(head.size()));
+    return file.gcount() == static_cast<std::streamsize>(head.size()) && head == "\r\n" + text;
+}
+
+// The EPUB beside the text file, from the run's pages in the library.
+void export_epub(Library* library, const std::string& book, const std::string& text_path,
+                 DownloadController::RunOutcome* outcome, std::stop_token stop) {
+    if (library == nullptr) {
+        outcome->epub_failure = "书库不可用";
+        return;
+    }
+    const BookLookup found = library->book(book);
+    const std::string name = found.found ? utf8_of_gbk(found.found->name) : book;
+    const std::string folder =
+        QFileInfo(QString::fromStdString(text_path)).absolutePath().toStdString();
+    const std::string path = folder + "/" + name + ".epub";
+    const BookExportResult exported =
+        export_book(*library, book, {.path = path, .format = ExportFormat::epub}, std::move(stop));
+    if (exported.end == BookExportEnd::written) {
+        outcome->epub_path = path;
+    } else {
+        outcome->epub_failure = exported.reason.empty() ? "没有可导出的章节" : exported.reason;
+    }
+}
+
 }  // namespace
 
 DownloadController::DownloadController(DownloadWindow* window, const ProgramSeams& seams,
@@ -90,7 +158,106 @@ DownloadController::DownloadController(DownloadWindow* window, const ProgramSeam
     window_->fetch_ahead_box->setValue(settings_->fetch_ahead());
     QObject::connect(window_->fetch_ahead_box, &QSpinBox::valueChanged, this,
                      [this](int pages) { settings_->save_fetch_ahead(pages); });
+    window_->encoding_box->setCurrentIndex(settings_->choice(kEncodingChoice, 0) == 1 ? 1 : 0);
+    QObject::connect(window_->encoding_box, &QComboBox::currentIndexChanged, this,
+                     [this](int index) { settings_->save_choice(kEncodingChoice, index); });
+    window_->epub_box->setChecked(settings_->choice(kEpubChoice, 0) == 1);
+    QObject::connect(window_->epub_box, &QCheckBox::toggled, this,
+                     [this](bool on) { settings_->save_choice(kEpubChoice, on ? 1 : 0); });
+    QObject::connect(window_->save_as_button, &QPushButton::clicked, this,
+                     [this] { choose_save_path(); });
+    window_->may_close = [this] { return may_close(); };
     window_->on_close = [this] { job_.abandon(); };
+}
+
+bool DownloadController::may_close() {
+    if (!running_) return true;
+    const int choice = seams_.choose(
+        QStringLiteral("正在下载，关闭窗口前要停止下载吗？"),
+        {QStringLiteral("停止下载"), QStringLiteral("后台继续"), QStringLiteral("取消")});
+    if (choice == 0) return true;  // closing abandons the run, which stops at once
+    if (choice == 1) continue_in_background();
+    return false;
+}
+
+void DownloadController::continue_in_background() {
+    if (!running_) return;
+    in_background_ = true;
+    window_->hide();
+    show_progress(last_progress_);
+}
+
+void DownloadController::stop_and_close() {
+    window_->may_close = nullptr;
+    window_->close();
+}
+
+std::string DownloadController::path_for_book(const std::string& book) const {
+    const QString chosen = settings_->download_path_of_book(book);
+    return chosen.isEmpty() ? output_path_ : chosen.toStdString();
+}
+
+DownloadOptions DownloadController::options_for(const std::string& path) const {
+    return {.output_path = path, .utf8 = window_->encoding_box->currentIndex() == 1};
+}
+
+void DownloadController::choose_save_path() {
+    const std::string book = gbk_from_qstring(window_->book_number_box->text());
+    QString proposed = settings_->download_path_of_book(book);
+    if (proposed.isEmpty()) {
+        const std::string name = book_name ? book_name(book) : book;
+        const QString folder = output_path_.empty()
+                                   ? QDir::homePath()
+                                   : QFileInfo(QString::fromStdString(output_path_)).absolutePath();
+        proposed = folder + QStringLiteral("/") + qstring_from_gbk(name.empty() ? book : name) +
+                   QStringLiteral(".txt");
+    }
+    const QString chosen = seams_.choose_save_path(proposed);
+    if (chosen.isEmpty()) return;
+    settings_->save_download_path_of_book(book, chosen);
+    window_->storage_note->setText(QStringLiteral("保存到 %1").arg(QFileInfo(chosen).fileName()));
+    window_->storage_note->setToolTip(chosen);
+}
+
+bool DownloadController::confirm_range(const RangeRequest& request) {
+    const std::vector<RangeDoubt> doubts = range_doubts(request);
+    if (doubts.empty()) return true;
+    QStringList lines;
+    for (const RangeDoubt doubt : doubts) lines << doubt_text(doubt);
+    return seams_.ask(lines.join(QStringLiteral("；\n")) + QStringLiteral("，继续吗？"));
+}
+
+bool DownloadController::confirm_overwrite(const RangeRequest& request, std::string* path) {
+    const std::optional<std::uint64_t> size = [&]() -> std::optional<std::uint64_t> {
+        std::ifstream file(*path, std::ios::binary | std::ios::ate);
+        if (!file) return std::nullopt;
+        return static_cast<std::uint64_t>(file.tellg());
+    }();
+    // An unfinished run is the journal's to continue or replace, as before.
+    if (!size || *size == 0 || read_journal(*path).has_value()) return true;
+    // The same range downloaded again is no loss.
+    if (stored_text) {
+        if (const std::optional<std::string> text =
+                stored_text(chapter_address(request.book, request.start))) {
+            const bool utf8 = window_->encoding_box->currentIndex() == 1;
+            if (file_begins_with(*path, utf8 ? utf8_of_gbk(*text) : *text)) return true;
+        }
+    }
+    const int choice =
+        seams_.choose(QStringLiteral("%1 已有另一次下载完成的内容，要覆盖它吗？")
+                          .arg(QString::fromStdString(*path)),
+                      {QStringLiteral("覆盖"), QStringLiteral("另存为…"), QStringLiteral("取消")});
+    if (choice == 0) return true;
+    if (choice != 1) return false;
+    const std::string name = book_name ? book_name(request.book) : request.book;
+    const QString folder = QFileInfo(QString::fromStdString(*path)).absolutePath();
+    const QString chosen = seams_.choose_save_path(
+        folder + QStringLiteral("/") + qstring_from_gbk(name.empty() ? request.book : name) +
+        QStringLiteral(".txt"));
+    if (chosen.isEmpty()) return false;
+    settings_->save_download_path_of_book(request.book, chosen);
+    *path = chosen.toStdString();
+    return true;
 }
 
 DownloadController::~DownloadController() = default;
@@ -122,16 +289,16 @@ void DownloadController::choose_output_path() {
     }
 }
 
-void DownloadController::take_current_index() {
-    ChapterIndex index = chapter_index_of(reader_link_());
-    current_book_number_ = std::move(index.book_number);
-    current_chapter_number_ = std::move(index.chapter_number);
-    offer_to_continue();
-}
+void DownloadController::take_current_index() { offer_to_continue(); }
 
 void DownloadController::fill_current_index() {
-    window_->book_number_box->setText(qstring_from_gbk(current_book_number_));
-    window_->start_chapter_box->setText(qstring_from_gbk(current_chapter_number_));
+    const ChapterIndex index = chapter_index_of(reader_link_());
+    if (index.book_number.empty() && index.chapter_number.empty()) {
+        seams_.show_message(QStringLiteral("阅读窗口还没有打开任何章节，无法取当前阅读序号。"));
+        return;
+    }
+    window_->book_number_box->setText(qstring_from_gbk(index.book_number));
+    window_->start_chapter_box->setText(qstring_from_gbk(index.chapter_number));
 }
 
 void DownloadController::start_or_stop() {
@@ -140,36 +307,54 @@ void DownloadController::start_or_stop() {
         window_->start_button->setEnabled(false);
         return;
     }
-    seams_.show_message(qstring_from_gbk(start_message()));
-    if (output_path_.empty()) {
-        seams_.show_message(qstring_from_gbk(no_directory_message(no_folder_reason_)));
-        return;
-    }
     const RangeRequest request{.book = gbk_from_qstring(window_->book_number_box->text()),
                                .start = gbk_from_qstring(window_->start_chapter_box->text()),
                                .end = gbk_from_qstring(window_->end_chapter_box->text())};
-    start([request, path = output_path_](PageSource& pages, const DownloadHooks& hooks,
-                                         std::stop_token stop) {
-        return download_range(request, pages, {.output_path = path}, hooks, std::move(stop));
-    });
+    if (!confirm_range(request)) return;
+    std::string path = path_for_book(request.book);
+    if (path.empty()) {
+        seams_.show_message(qstring_from_gbk(no_directory_message(no_folder_reason_)));
+        return;
+    }
+    if (!confirm_overwrite(request, &path)) return;
+    run_path_ = path;
+    const std::optional<ChapterSpan> span = plain_chapter_span(request.start, request.end);
+    if (span) meter_.emplace(*span);
+    start(
+        [request, options = options_for(path)](PageSource& pages, const DownloadHooks& hooks,
+                                               std::stop_token stop) {
+            return download_range(request, pages, options, hooks, std::move(stop));
+        },
+        request.book);
 }
 
 void DownloadController::continue_download() {
-    if (running_ || output_path_.empty()) return;
-    if (const std::optional<Journal> journal = read_journal(output_path_)) {
+    const std::string path = run_path_.empty()
+                                 ? path_for_book(gbk_from_qstring(window_->book_number_box->text()))
+                                 : run_path_;
+    if (running_ || path.empty()) return;
+    std::string book;
+    if (const std::optional<Journal> journal = read_journal(path)) {
         // The boxes show the range being continued.
+        book = journal->state.book;
         window_->book_number_box->setText(qstring_from_gbk(journal->state.book));
         window_->start_chapter_box->setText(qstring_from_gbk(journal->state.start));
         window_->end_chapter_box->setText(qstring_from_gbk(journal->state.end));
+        if (const std::optional<ChapterSpan> span =
+                plain_chapter_span(journal->state.start, journal->state.end)) {
+            meter_.emplace(*span);
+        }
     }
+    run_path_ = path;
     start(
-        [path = output_path_](PageSource& pages, const DownloadHooks& hooks, std::stop_token stop) {
-            return continue_range(pages, {.output_path = path}, hooks, std::move(stop));
-        });
+        [options = options_for(path)](PageSource& pages, const DownloadHooks& hooks,
+                                      std::stop_token stop) {
+            return continue_range(pages, options, hooks, std::move(stop));
+        },
+        book);
 }
 
-void DownloadController::start(
-    std::function<RangeResult(PageSource&, const DownloadHooks&, std::stop_token)> job) {
+void DownloadController::start(RangeJob job, const std::string& book) {
     running_ = true;
     last_progress_ = {};
     pages_at_start_.reset();
@@ -178,12 +363,15 @@ void DownloadController::start(
     window_->show_running(true);
     window_->start_button->setEnabled(true);
     show_progress(last_progress_);
+    // In the window, not in a box: the run does not wait for it.
+    window_->progress_label->setText(qstring_from_gbk(start_message()));
 
     // What the run posts reaches this controller only while its job handle,
     // and so the controller, is alive.
     job_.start(
         [job = std::move(job), window = window_->fetch_ahead_box->value(),
-         library_path = seams_.library_file, controller = this](const JobLink& run) {
+         library_path = seams_.library_file, epub = window_->epub_box->isChecked(), book,
+         text_path = run_path_, controller = this](const JobLink& run) {
             LibraryKeeper keeper(library_path);
             const DownloadHooks hooks{
                 .progress =
@@ -200,9 +388,13 @@ void DownloadController::start(
                     },
             };
             FetchAhead pages(window);
-            return job(pages, hooks, run.stop_token());
+            RunOutcome outcome{.range = job(pages, hooks, run.stop_token())};
+            if (epub && outcome.range.end == RangeEnd::reached_end) {
+                export_epub(keeper.library(), book, text_path, &outcome, run.stop_token());
+            }
+            return outcome;
         },
-        [this](const RangeResult& result) { show_result(result); });
+        [this](const RunOutcome& outcome) { show_result(outcome); });
 }
 
 void DownloadController::show_progress(const DownloadProgress& progress) {
@@ -228,30 +420,53 @@ void DownloadController::show_progress(const DownloadProgress& progress) {
         text += QStringLiteral("正在获取：") + qstring_from_gbk(progress.fetching);
     }
     window_->progress_label->setText(text);
+    if (meter_ && running_) {
+        if (const std::optional<std::uint64_t> chapter = chapter_number_of(progress.fetching)) {
+            const auto now = std::chrono::milliseconds(elapsed_.elapsed());
+            const RangeReading reading = meter_->reading(now, *chapter);
+            QString bar = QStringLiteral("%1%").arg(reading.percent);
+            if (reading.seconds_left) {
+                bar += QStringLiteral(" · 剩余约 ") + clock_text(*reading.seconds_left * 1000);
+            }
+            window_->show_fraction(static_cast<int>(reading.done), static_cast<int>(reading.total),
+                                   bar);
+        }
+    }
+    if (in_background_ && on_background_progress) {
+        on_background_progress(QStringLiteral("后台下载：") +
+                               text.section(QLatin1Char('\n'), 0, 0));
+    }
 }
 
-void DownloadController::show_result(const RangeResult& result) {
+void DownloadController::show_result(const RunOutcome& outcome) {
+    const RangeResult& result = outcome.range;
     running_ = false;
     clock_.stop();
     window_->show_running(false);
     window_->start_button->setEnabled(true);
     show_progress(last_progress_);
-    offer_to_continue();
-    const bool can_continue = !window_->continue_button->isHidden();
-    QString message = qstring_from_gbk(final_message(result, output_path_, can_continue));
-    // The first line says to look beside the program; when the file is not
-    // there, the line after it says where it is.
-    if (saved_elsewhere_ && result.end != RangeEnd::file_failed) {
-        const qsizetype first_line_end = message.indexOf(QStringLiteral("\r\n"));
-        const QString where =
-            QStringLiteral("\r\n文件在：%1").arg(QString::fromStdString(output_path_));
-        message.insert(first_line_end < 0 ? message.size() : first_line_end, where);
+    if (meter_ && result.end == RangeEnd::reached_end) {
+        window_->show_fraction(1, 1, QStringLiteral("100%"));
     }
-    seams_.show_message(message);
+    meter_.reset();
+    offer_to_continue();
+    const bool can_continue = result.can_continue() && read_journal(run_path_).has_value();
+    seams_.show_message(
+        ending_text({.result = result,
+                     .path = QString::fromStdString(run_path_),
+                     .can_continue = can_continue,
+                     .epub_path = QString::fromStdString(outcome.epub_path),
+                     .epub_failure = QString::fromStdString(outcome.epub_failure)}));
+    if (in_background_) {
+        in_background_ = false;
+        if (on_background_progress) on_background_progress(QString());
+        window_->close();  // it was hidden for the run alone
+    }
 }
 
 void DownloadController::offer_to_continue() {
-    const bool unfinished = !output_path_.empty() && read_journal(output_path_).has_value();
+    const std::string path = run_path_.empty() ? output_path_ : run_path_;
+    const bool unfinished = !path.empty() && read_journal(path).has_value();
     window_->continue_button->setVisible(unfinished && !running_);
 }
 

@@ -1,7 +1,9 @@
 #include "app/download_window.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
@@ -63,26 +65,50 @@ DownloadWindow::DownloadWindow() {
     fetch_ahead_box->setToolTip(QStringLiteral("沿着下一页链接同时获取的页数；1 为逐页获取"));
     progress_bar = new QProgressBar(this);
     progress_bar->setObjectName(QStringLiteral("进度条"));
-    progress_bar->setGeometry(8, 202, 280, 12);
+    progress_bar->setGeometry(8, 198, 304, 16);
     progress_bar->setTextVisible(false);
     progress_bar->setRange(0, 1);
     progress_label = make_label(this, "进度说明", QString(), {8, 216, 304, 40});
     progress_label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    // How and where the file is written, under the progress row.
+    save_as_button = make_button(this, "保存为", QStringLiteral("保存为…"), {8, 258, 64, 28});
+    encoding_box = new QComboBox(this);
+    encoding_box->setObjectName(QStringLiteral("编码"));
+    encoding_box->setGeometry(78, 258, 76, 28);
+    encoding_box->addItem(QStringLiteral("GBK"));
+    encoding_box->addItem(QStringLiteral("UTF-8"));
+    encoding_box->setToolTip(QStringLiteral("文本文件的编码"));
+    epub_box = new QCheckBox(QStringLiteral("完成后导出 EPUB"), this);
+    epub_box->setObjectName(QStringLiteral("导出EPUB"));
+    epub_box->setGeometry(162, 258, 150, 28);
+}
+
+void DownloadWindow::show_fraction(int done, int total, const QString& text) {
+    progress_bar->setRange(0, total);
+    progress_bar->setValue(done);
+    progress_bar->setFormat(text);
+    progress_bar->setTextVisible(true);
 }
 
 void DownloadWindow::show_running(bool running) {
     start_button->setText(running ? QStringLiteral("停止下载") : QStringLiteral("开始下载"));
-    // A run is busy for as long as it lasts: its length is not known ahead.
+    // Busy until the run tells how far it is within a range of chapters.
     progress_bar->setRange(0, running ? 0 : 1);
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{book_number_box, start_chapter_box, end_chapter_box,
-                                         current_position_button, fetch_ahead_box}) {
+    progress_bar->setTextVisible(false);
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             book_number_box, start_chapter_box, end_chapter_box, current_position_button,
+             fetch_ahead_box, save_as_button, encoding_box, epub_box}) {
         control->setEnabled(!running);
     }
     if (running) continue_button->hide();
 }
 
 void DownloadWindow::closeEvent(QCloseEvent* event) {
+    if (may_close && !may_close()) {
+        event->ignore();
+        return;
+    }
     if (on_close) on_close();
     QWidget::closeEvent(event);
 }

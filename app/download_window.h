@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <functional>
 
+class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -29,12 +31,19 @@ public:
     QSpinBox* fetch_ahead_box;  // pages fetched at once along the chain
     QProgressBar* progress_bar;
     QLabel* progress_label;
+    QPushButton* save_as_button;  // 「保存为…」: the file this book's downloads go to
+    QComboBox* encoding_box;      // GBK (0) or UTF-8 (1)
+    QCheckBox* epub_box;          // 「完成后导出 EPUB」
 
+    // Asked before the window closes; false keeps it open.
+    std::function<bool()> may_close;
     std::function<void()> on_close;
 
     // While a run goes, "开始下载" reads "停止下载", the bar is busy and the
     // range cannot be changed.
     void show_running(bool running);
+    // The bar fills up over a range of plain chapter numbers.
+    void show_fraction(int done, int total, const QString& text);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -5,6 +5,7 @@
 // machine or touches the user's settings.
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <stop_token>
@@ -34,6 +35,9 @@ struct ProgramSeams {
     std::function<QString(const QString& proposed)> choose_save_path;
     // A question with yes and no; true for yes.
     std::function<bool(const QString& text)> ask;
+    // A question answered with one of several buttons, named by choices;
+    // returns the index of the one pressed, -1 when the box is dismissed.
+    std::function<int(const QString& text, const QStringList& choices)> choose;
 };
 
 // Message boxes, the chapter fetch, the X11 hot key and the user's settings

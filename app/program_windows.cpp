@@ -1,9 +1,14 @@
 #include "app/program_windows.h"
 
 #include <QAction>
+#include <QEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
+#include <functional>
+#include <utility>
 
 #include "app/bookshelf_controller.h"
 #include "app/bookshelf_window.h"
@@ -33,6 +38,25 @@ void fit_outer_size_soon(QWidget* window, QSize outer, bool fixed) {
     fit_outer_size(window, outer, fixed);
     QTimer::singleShot(0, window, [window, outer, fixed] { fit_outer_size(window, outer, fixed); });
 }
+
+// Lets a window's close through only when allow() says so.
+class CloseGuard final : public QObject {
+public:
+    CloseGuard(QObject* parent, std::function<bool()> allow)
+        : QObject(parent), allow_(std::move(allow)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Close && !allow_()) {
+            event->ignore();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<bool()> allow_;
+};
 
 }  // namespace
 
@@ -71,6 +95,8 @@ void ProgramWindows::open_reader_window() {
     reader_controller_ =
         std::make_unique<ReaderController>(reader_.get(), seams_, settings_.get(), library_.get());
     remember_place_on_close(reader_.get(), settings_.get(), READER_WINDOW_PLACE);
+    reader_->installEventFilter(
+        new CloseGuard(reader_.get(), [this] { return may_end_program(); }));
     reader_->on_close = [this] {
         // Closing the start window ends the program, download window included.
         if (download_) download_->close();
@@ -110,6 +136,32 @@ void ProgramWindows::open_download_window() {
         settings_.get());
     controller->setParent(download);
     download_controller_ = controller;
+    controller->book_name = [this](const std::string& book) {
+        const BookLookup found = library_ ? library_->book(book) : BookLookup{};
+        return found.found ? found.found->name : book;
+    };
+    controller->stored_text = [this](const std::string& address) -> std::optional<std::string> {
+        if (!library_) return std::nullopt;
+        PageLookup found = library_->page_at(address);
+        if (!found.found) return std::nullopt;
+        return std::move(found.found->page.text);
+    };
+    controller->on_background_progress = [this](const QString& text) {
+        if (!reader_) return;
+        // A label of its own beside the reader's state line, which stays the reading's.
+        if (!background_label_) {
+            background_label_ = new QLabel(reader_->state_line);
+            reader_->state_line->addPermanentWidget(background_label_);
+        }
+        background_label_->setText(text);
+        background_label_->setVisible(!text.isEmpty());
+        // The program was closed with the run left going: it ends with it.
+        if (text.isEmpty() && exit_after_download_) {
+            QTimer::singleShot(0, reader_.get(), [this] {
+                if (reader_) reader_->close();
+            });
+        }
+    };
     remember_place_on_close(download, settings_.get(), DOWNLOAD_WINDOW_PLACE);
     (void)restore_window_place(download, *settings_, DOWNLOAD_WINDOW_PLACE, DOWNLOAD_SIZE,
                                {DOWNLOAD_SIZE, DOWNLOAD_SIZE});
@@ -118,6 +170,23 @@ void ProgramWindows::open_download_window() {
     download->show();
     fit_outer_size_soon(download, DOWNLOAD_SIZE, /*fixed=*/true);
     controller->take_current_index();
+}
+
+bool ProgramWindows::may_end_program() {
+    if (!download_controller_ || !download_controller_->running()) return true;
+    const int choice = seams_.choose(
+        QStringLiteral("正在下载，退出程序前要停止下载吗？"),
+        {QStringLiteral("停止下载"), QStringLiteral("后台继续"), QStringLiteral("取消")});
+    if (choice == 0) {
+        download_controller_->stop_and_close();
+        return true;
+    }
+    if (choice == 1) {
+        exit_after_download_ = true;
+        download_controller_->continue_in_background();
+        reader_->hide();
+    }
+    return false;
 }
 
 void ProgramWindows::open_bookshelf_window() {

@@ -2,6 +2,7 @@
 // The program's windows and what binds them: the reader window with its
 // controller, and the download and instructions windows it opens.
 
+#include <QLabel>
 #include <QPointer>
 #include <memory>
 
@@ -45,6 +46,9 @@ public:
     [[nodiscard]] BookshelfController* bookshelf() const;
 
 private:
+    // Closing the reader during a download asks first; false keeps the program.
+    bool may_end_program();
+
     ProgramSeams seams_;
     std::unique_ptr<ReaderSettings> settings_;  // outlives every window
     std::unique_ptr<Library> library_;          // the window thread's connection, or none
@@ -56,6 +60,8 @@ private:
     QPointer<InstructionsWindow> instructions_;
     QPointer<BookshelfWindow> bookshelf_;
     QPointer<BookshelfController> bookshelf_controller_;  // a child of bookshelf_
+    QPointer<QLabel> background_label_;  // a download's progress while its window is hidden
+    bool exit_after_download_ = false;   // the reader was closed with the run left going
 };
 
 }  // namespace novel

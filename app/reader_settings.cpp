@@ -185,6 +185,25 @@ void ReaderSettings::save_window_geometry(std::string_view window, const QByteAr
     sync();
 }
 
+namespace {
+QString book_key(const std::string& book) {
+    // Hex keeps any bytes of the book number out of the key's syntax.
+    return QStringLiteral("download_paths/") +
+           QString::fromLatin1(QByteArray::fromStdString(book).toHex());
+}
+}  // namespace
+
+QString ReaderSettings::download_path_of_book(const std::string& book) const {
+    if (!store_) return {};
+    return store_->value(book_key(book)).toString();
+}
+
+void ReaderSettings::save_download_path_of_book(const std::string& book, const QString& path) {
+    if (!store_) return;
+    store_->setValue(book_key(book), path);
+    sync();
+}
+
 void ReaderSettings::sync() {
     // QSettings writes a new file and renames it over the old one.
     store_->sync();

@@ -84,6 +84,11 @@ public:
     [[nodiscard]] QByteArray window_geometry(std::string_view window) const;
     void save_window_geometry(std::string_view window, const QByteArray& geometry);
 
+    // The file a book's downloads were last saved to with 「保存为…」; empty
+    // when none was chosen. book is the book number as typed (GBK).
+    [[nodiscard]] QString download_path_of_book(const std::string& book) const;
+    void save_download_path_of_book(const std::string& book, const QString& path);
+
 private:
     void sync();
 

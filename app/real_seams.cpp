@@ -1,9 +1,13 @@
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "app/program_seams.h"
 #include "app/reader_settings.h"
@@ -49,6 +53,18 @@ ProgramSeams real_seams() {
                 QMessageBox box(QMessageBox::Question, QString(), text,
                                 QMessageBox::Yes | QMessageBox::No);
                 return box.exec() == QMessageBox::Yes;
+            },
+        .choose =
+            [](const QString& text, const QStringList& choices) {
+                QMessageBox box(QMessageBox::Question, QString(), text);
+                std::vector<QAbstractButton*> buttons;
+                for (const QString& choice : choices) {
+                    buttons.push_back(box.addButton(choice, QMessageBox::AcceptRole));
+                }
+                if (!buttons.empty()) box.setEscapeButton(buttons.back());
+                box.exec();
+                const auto pressed = std::ranges::find(buttons, box.clickedButton());
+                return pressed == buttons.end() ? -1 : static_cast<int>(pressed - buttons.begin());
             },
     };
 }

@@ -14,12 +14,14 @@ novel_add_layer(windows
     reader_controller.cpp
     download_window.cpp
     download_controller.cpp
+    download_endings.cpp
     bookshelf_window.cpp
     bookshelf_controller.cpp
+    update_lines.cpp
     program_windows.cpp
     real_seams.cpp
     resources/windows_resources.qrc
-  DEPENDS download library reading_history chapter hot_key Qt6::Widgets Qt6::Concurrent)
+  DEPENDS update download library reading_history chapter hot_key Qt6::Widgets Qt6::Concurrent)
 set_target_properties(windows PROPERTIES AUTOMOC ON AUTORCC ON)
 
 add_executable(novel_reader main.cpp)

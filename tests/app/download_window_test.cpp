@@ -7,13 +7,19 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -21,6 +27,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/bookshelf_controller.h"
+#include "app/bookshelf_window.h"
 #include "app/content_box.h"
 #include "app/download_controller.h"
 #include "app/program_windows.h"
@@ -43,6 +51,12 @@ namespace {
 
 const QString kStart = utf8("开始下载，请耐心等待");
 const QString kDone = utf8("下载完毕，请到同目录查看");
+const QString kStopped = utf8("下载已停止");
+const QString kUnfinished = utf8("下载未完成");
+
+std::string utf8_from_gbk_bytes(const std::string& gbk) {
+    return qstring_from_gbk(gbk).toUtf8().toStdString();
+}
 
 std::string site(std::string_view path) { return std::string(SITE_ORIGIN) + std::string(path); }
 
@@ -68,28 +82,31 @@ protected:
     std::unique_ptr<ProgramWindows> windows;
 };
 
-TEST_F(DownloadWindowTest, TakesTheNumbersWhenTheWindowIsCreatedAndFillsThemOnClick) {
+// Deliberately changed: the numbers are those of the reader's chapter at
+// the moment of the click, not those of the window's creation.
+TEST_F(DownloadWindowTest, TakesTheNumbersOfTheChapterShownAtTheClick) {
     QLineEdit* link_box = windows->reader_window()->link_box;
-    link_box->setText(QString::fromStdString(site("/88/99.html")));
+    link_box->setText(QString());
     DownloadWindow* download = open_download();
     ASSERT_NE(download, nullptr);
     download->end_chapter_box->setText(QStringLiteral("7"));
 
-    link_box->setText(QString::fromStdString(site("/11/22.html")));
+    // Nothing read yet: said so, the boxes left alone.
+    recorded.messages.clear();
     QTest::mouseClick(download->current_position_button, Qt::LeftButton);
-    EXPECT_EQ(download->book_number_box->text(), QStringLiteral("88"));
-    EXPECT_EQ(download->start_chapter_box->text(), QStringLiteral("99"));
+    ASSERT_EQ(recorded.messages.size(), 1u);
+    EXPECT_TRUE(recorded.messages[0].contains(utf8("取当前阅读序号")));
     EXPECT_EQ(download->end_chapter_box->text(), QStringLiteral("7"));
 
-    // Created again: the new link counts.
-    download->close();
-    ASSERT_TRUE(wait_until([&] { return windows->download_window() == nullptr; }));
+    // Read on after the window was opened: the chapter of now.
+    link_box->setText(QString::fromStdString(site("/88/99.html")));
+    QTest::mouseClick(download->current_position_button, Qt::LeftButton);
     link_box->setText(QString::fromStdString(site("/5_6/78.html?x")));
-    download = open_download();
     QTest::mouseClick(download->current_position_button, Qt::LeftButton);
     EXPECT_EQ(download->book_number_box->text(), QStringLiteral("5_6"));
     EXPECT_EQ(download->start_chapter_box->text(), QStringLiteral("78"));
-    EXPECT_EQ(recorded.messages.size(), 1u);  // the start-up notice alone
+    EXPECT_EQ(download->end_chapter_box->text(), QStringLiteral("7"));
+    EXPECT_EQ(recorded.messages.size(), 1u);
 }
 
 class DownloadRangeTest : public DownloadWindowTest {
@@ -123,11 +140,15 @@ protected:
         download_->start_chapter_box->setText(QString::fromStdString(std::string(start)));
         download_->end_chapter_box->setText(QString::fromStdString(std::string(end)));
     }
-    // Clicks "开始下载" and waits for the final box.
+    // Clicks "开始下载" and waits for the final box; the start notice is a
+    // line in the window, not a box.
     void download_range() {
         const std::size_t shown = recorded.messages.size();
         QTest::mouseClick(download_->start_button, Qt::LeftButton);
-        ASSERT_TRUE(wait_until([&] { return recorded.messages.size() == shown + 2; }, 30000));
+        ASSERT_TRUE(wait_until([&] { return recorded.messages.size() == shown + 1; }, 30000));
+    }
+    [[nodiscard]] QString where() const {
+        return utf8("\r\n文件在：") + QString::fromStdString(output_.string());
     }
 
     // Serves the pages at the site's address, each after delay; every
@@ -176,7 +197,15 @@ TEST_F(DownloadRangeTest, FetchesFromStartToEndInOrderAndKeepsTheFileCurrent) {
     // Emptied once the first page is here; every page on disk before the next one.
     EXPECT_EQ(file_at_request_, (std::vector<std::string>{"old text of an earlier run", block(0),
                                                           block(0) + block(1)}));
-    EXPECT_EQ(recorded.messages, (std::vector<QString>{kStart, kDone}));
+    // The box names the file's full path; the start notice was a line.
+    EXPECT_EQ(recorded.messages, (std::vector<QString>{kDone + where()}));
+    // Earlier text of unknown origin was replaced only after asking.
+    ASSERT_EQ(recorded.choice_questions.size(), 1u);
+    EXPECT_TRUE(recorded.choice_questions[0].contains(utf8("覆盖")));
+    EXPECT_TRUE(recorded.questions.empty());
+    // Plain numbers: the bar ends full.
+    EXPECT_EQ(download_->progress_bar->value(), download_->progress_bar->maximum());
+    EXPECT_GT(download_->progress_bar->maximum(), 0);
     EXPECT_TRUE(expected.starts_with("\r\n\r\n"));
 }
 
@@ -186,18 +215,37 @@ TEST_F(DownloadRangeTest, StartEqualToEndFetchesOnePage) {
     download_range();
     EXPECT_EQ(requests(), std::vector<std::string>{"/123/2.html"});
     EXPECT_EQ(file_contents(output_), block(1));
-    EXPECT_EQ(recorded.messages.back(), kDone);
+    EXPECT_EQ(recorded.messages.back(), kDone + where());
 }
 
-TEST_F(DownloadRangeTest, EmptyBoxesFetchTheOneAddressTheyMake) {
+// Deliberately changed: a failed run no longer says it is done.
+TEST_F(DownloadRangeTest, EmptyBoxesAreNamedFirstAndThenFetchTheOneAddressTheyMake) {
     serve_book({.book = "123", .chapter_count = 3});
     set_range("", "", "");
     download_range();
+    ASSERT_EQ(recorded.questions.size(), 1u);
+    EXPECT_TRUE(recorded.questions[0].contains(utf8("书号为空")));
+    EXPECT_TRUE(recorded.questions[0].contains(utf8("起始章节为空")));
+    EXPECT_TRUE(
+        recorded.questions[0].endsWith(utf8("结束章节为空：将一直下载到本书最新一章，继续吗？")));
     EXPECT_EQ(requests(), std::vector<std::string>{"//.html"});
     // Not on the site: nothing is written for it.
     EXPECT_EQ(file_contents(output_), ""sv);
-    EXPECT_TRUE(
-        recorded.messages.back().startsWith(kDone + utf8("\r\n第1页获取失败：HTTP 状态 404")));
+    EXPECT_TRUE(recorded.messages.back().startsWith(kUnfinished +
+                                                    utf8("\r\n第1页获取失败：HTTP 状态 404")));
+}
+
+TEST_F(DownloadRangeTest, DecliningTheQuestionAboutTheBoxesSendsNothing) {
+    serve_book({.book = "123", .chapter_count = 3});
+    recorded.answer = false;
+    set_range("123", "3", "1");
+    QTest::mouseClick(download_->start_button, Qt::LeftButton);
+    ASSERT_EQ(recorded.questions.size(), 1u);
+    EXPECT_TRUE(recorded.questions[0].startsWith(utf8("起始章节大于结束章节")));
+    QTest::qWait(200);
+    EXPECT_TRUE(requests().empty());
+    EXPECT_FALSE(windows->download()->running());
+    EXPECT_TRUE(recorded.messages.empty());
 }
 
 TEST_F(DownloadRangeTest, ASecondPageOfAChapterIsABlockOfItsOwn) {
@@ -221,10 +269,14 @@ TEST_F(DownloadRangeTest, ARunPastTheBooksEndStopsAtTheMissingPageAndSaysSo) {
         EXPECT_EQ(requests(),
                   (std::vector<std::string>{"/123/2.html", "/123/3.html", "/123/4.html"}));
         EXPECT_EQ(file_contents(output_), block(1) + block(2));
-        ASSERT_EQ(recorded.messages.size(), 2u);
-        EXPECT_TRUE(recorded.messages[1].startsWith(
-            kDone + utf8("\r\n第3页获取失败：HTTP 状态 404（https://www.qubige.com/123/4.html）")))
-            << recorded.messages[1].toStdString();
+        ASSERT_EQ(recorded.messages.size(), 1u);
+        // A failed run: why, the pages kept, where, and that it can go on.
+        EXPECT_EQ(recorded.messages[0],
+                  kUnfinished +
+                      utf8("\r\n第3页获取失败：HTTP 状态 404（https://www.qubige.com/123/4.html）"
+                           "\r\n文件中有2页：") +
+                      QString::fromStdString(output_.string()) +
+                      utf8("\r\n打开下载窗口点击“继续下载”可从此处接着下载。"));
     }
 }
 
@@ -235,9 +287,10 @@ TEST_F(DownloadRangeTest, AnOutputFileThatCannotBeWrittenIsReportedNotAnnounced)
     download_range();
 
     EXPECT_TRUE(requests().empty());
-    ASSERT_EQ(recorded.messages.size(), 2u);
-    EXPECT_EQ(recorded.messages[1].toStdString(),
-              "无法写入文件：" + output_.string() + "\r\n原因：Is a directory");
+    ASSERT_EQ(recorded.messages.size(), 1u);
+    EXPECT_EQ(recorded.messages[0].toStdString(),
+              "下载未完成\r\n无法写入文件：" + output_.string() + "\r\n原因：Is a directory" +
+                  "\r\n文件中有0页：" + output_.string() + "\r\n不能继续下载，只能重新开始。");
 }
 
 // In this test's private mount namespace the program's directory can be made
@@ -273,8 +326,8 @@ TEST_F(DownloadRangeTest, AReadOnlyProgramFolderSendsTheFileToTheDownloadFolder)
     EXPECT_EQ(file_contents(moved), block(0) + block(1) + block(2));
     EXPECT_FALSE(fs::exists(output_));
     EXPECT_EQ(download_->storage_note->text(), utf8("保存到 ~/Downloads（文本.txt）"));
-    ASSERT_EQ(recorded.messages.size(), 2u);
-    EXPECT_EQ(recorded.messages[1],
+    ASSERT_EQ(recorded.messages.size(), 1u);
+    EXPECT_EQ(recorded.messages[0],
               kDone + utf8("\r\n文件在：") + QString::fromStdString(moved.string()));
 }
 
@@ -282,7 +335,15 @@ TEST_F(DownloadRangeTest, BothWindowsAnswerDuringARunWhichStopsAtOnceAndContinue
     serve_book({.book = "123", .chapter_count = 8}, 300ms);
     set_range("123", "1", "8");
     QTest::mouseClick(download_->start_button, Qt::LeftButton);
+    // The run has begun without a box to dismiss.
+    EXPECT_EQ(download_->progress_label->text(), kStart);
+    EXPECT_TRUE(recorded.messages.empty());
     ASSERT_TRUE(wait_until([&] { return file_contents(output_).size() >= block(0).size(); }));
+    // Fetching chapter 2 of 1..8: one of eight done.
+    ASSERT_TRUE(wait_until([&] { return download_->progress_bar->value() >= 1; }));
+    EXPECT_EQ(download_->progress_bar->maximum(), 8);
+    EXPECT_LT(download_->progress_bar->value(), 8);
+    EXPECT_TRUE(download_->progress_bar->text().contains(QLatin1Char('%')));
     EXPECT_EQ(download_->start_button->text(), utf8("停止下载"));
     EXPECT_TRUE(download_->progress_label->text().startsWith(utf8("已写入 ")))
         << download_->progress_label->text().toStdString();
@@ -300,8 +361,11 @@ TEST_F(DownloadRangeTest, BothWindowsAnswerDuringARunWhichStopsAtOnceAndContinue
     QTest::mouseClick(download_->start_button, Qt::LeftButton);
     ASSERT_TRUE(wait_until([&] { return !windows->download()->running(); }, 1000));
     EXPECT_LT(clock.elapsed(), 1000);
-    ASSERT_EQ(recorded.messages.size(), 2u) << recorded.messages.back().toStdString();
-    EXPECT_TRUE(recorded.messages[1].contains(utf8("下载已被用户停止")));
+    ASSERT_EQ(recorded.messages.size(), 1u) << recorded.messages.back().toStdString();
+    const QString stopped = recorded.messages[0];
+    EXPECT_TRUE(stopped.startsWith(kStopped + utf8("\r\n下载已被用户停止，此前已下载")));
+    EXPECT_TRUE(stopped.contains(utf8("页：") + QString::fromStdString(output_.string())));
+    EXPECT_TRUE(stopped.endsWith(utf8("打开下载窗口点击“继续下载”可从此处接着下载。")));
     EXPECT_EQ(download_->start_button->text(), utf8("开始下载"));
     EXPECT_TRUE(download_->continue_button->isVisible());
     const std::string kept = file_contents(output_);
@@ -309,12 +373,167 @@ TEST_F(DownloadRangeTest, BothWindowsAnswerDuringARunWhichStopsAtOnceAndContinue
 
     // Continued, it ends with the file an uninterrupted run writes.
     QTest::mouseClick(download_->continue_button, Qt::LeftButton);
-    ASSERT_TRUE(wait_until([&] { return recorded.messages.size() == 3; }, 30000));
-    EXPECT_EQ(recorded.messages[2], kDone);
+    ASSERT_TRUE(wait_until([&] { return recorded.messages.size() == 2; }, 30000));
+    EXPECT_EQ(recorded.messages[1], kDone + where());
     std::string whole;
     for (std::size_t page = 0; page < book_.size(); ++page) whole += block(page);
     EXPECT_EQ(file_contents(output_), whole);
     EXPECT_FALSE(download_->continue_button->isVisible());
+}
+
+TEST_F(DownloadRangeTest, AFinishedDownloadOfAnotherRangeIsNotReplacedWithoutAsking) {
+    serve_book({.book = "123", .chapter_count = 4});
+    set_range("123", "1", "2");
+    recorded.choices = {0};
+    download_range();
+    const std::string first = file_contents(output_);
+    ASSERT_EQ(first, block(0) + block(1));
+    recorded.choice_questions.clear();
+
+    // The same range again replaces it without a question: nothing is lost.
+    download_range();
+    EXPECT_TRUE(recorded.choice_questions.empty());
+
+    // Another range: asked; 「取消」 sends nothing and keeps the file.
+    server_->clear_requests();
+    set_range("123", "3", "4");
+    recorded.choices = {2};
+    QTest::mouseClick(download_->start_button, Qt::LeftButton);
+    ASSERT_EQ(recorded.choice_questions.size(), 1u);
+    EXPECT_TRUE(recorded.choice_questions[0].contains(QString::fromStdString(output_.string())));
+    QTest::qWait(200);
+    EXPECT_TRUE(requests().empty());
+    EXPECT_EQ(file_contents(output_), first);
+
+    // 「另存为…」: the file chosen, proposed under the book's name, and kept for the book.
+    QTemporaryDir elsewhere;
+    const fs::path chosen = fs::path(elsewhere.path().toStdString()) / "mine.txt";
+    recorded.save_path = QString::fromStdString(chosen.string());
+    recorded.choices = {1};
+    download_range();
+    ASSERT_EQ(recorded.proposed_paths.size(), 1u);
+    EXPECT_TRUE(recorded.proposed_paths[0].endsWith(QStringLiteral(".txt")));
+    EXPECT_EQ(file_contents(output_), first);
+    EXPECT_EQ(file_contents(chosen), block(2) + block(3));
+    EXPECT_EQ(recorded.messages.back(), kDone + utf8("\r\n文件在：") + recorded.save_path);
+}
+
+TEST_F(DownloadRangeTest, UTF8AndTheEpubAreWrittenWhenChosenAndRemembered) {
+    serve_book({.book = "123", .chapter_count = 3});
+    download_->encoding_box->setCurrentIndex(1);
+    download_->epub_box->setChecked(true);
+    set_range("123", "1", "3");
+    download_range();
+    EXPECT_EQ(file_contents(output_), utf8_from_gbk_bytes(block(0) + block(1) + block(2)));
+    const QString& box = recorded.messages.back();
+    ASSERT_TRUE(box.contains(utf8("\r\nEPUB 在："))) << box.toStdString();
+    const QString epub = box.section(utf8("EPUB 在："), 1);
+    EXPECT_TRUE(epub.endsWith(QStringLiteral(".epub")));
+    EXPECT_TRUE(fs::file_size(epub.toStdString()) > 0);
+    fs::remove(epub.toStdString());
+
+    // Opened again, the window keeps both choices.
+    download_->close();
+    ASSERT_TRUE(wait_until([&] { return windows->download_window() == nullptr; }));
+    download_ = open_download();
+    EXPECT_EQ(download_->encoding_box->currentIndex(), 1);
+    EXPECT_TRUE(download_->epub_box->isChecked());
+}
+
+TEST_F(DownloadRangeTest, ClosingDuringARunAsksAndCanLeaveItRunningInTheBackground) {
+    serve_book({.book = "123", .chapter_count = 4}, 200ms);
+    set_range("123", "1", "4");
+    QTest::mouseClick(download_->start_button, Qt::LeftButton);
+    ASSERT_TRUE(wait_until([&] { return !file_contents(output_).empty(); }));
+
+    recorded.choices = {2};  // 「取消」: nothing changes
+    download_->close();
+    ASSERT_EQ(recorded.choice_questions.size(), 1u);
+    EXPECT_TRUE(download_->isVisible());
+    EXPECT_TRUE(windows->download()->running());
+
+    recorded.choices = {1};  // 「后台继续」
+    download_->close();
+    EXPECT_FALSE(download_->isVisible());
+    const auto background_line = [&] {
+        for (const QLabel* label : windows->reader_window()->state_line->findChildren<QLabel*>()) {
+            if (label->isVisible() && label->text().startsWith(utf8("后台下载：已写入 ")))
+                return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(wait_until(background_line));
+    ASSERT_TRUE(wait_until([&] { return recorded.messages.size() == 1; }, 30000));
+    EXPECT_EQ(recorded.messages[0], kDone + where());
+    EXPECT_EQ(file_contents(output_), block(0) + block(1) + block(2) + block(3));
+    ASSERT_TRUE(wait_until([&] { return windows->download_window() == nullptr; }));
+    EXPECT_FALSE(background_line());
+}
+
+TEST_F(DownloadRangeTest, ClosingTheReaderDuringARunAsksForTheWholeProgram) {
+    serve_book({.book = "123", .chapter_count = 4}, 200ms);
+    set_range("123", "1", "4");
+    QTest::mouseClick(download_->start_button, Qt::LeftButton);
+    ASSERT_TRUE(wait_until([&] { return !file_contents(output_).empty(); }));
+    ReaderWindow* reader = windows->reader_window();
+
+    recorded.choices = {2};  // 「取消」
+    reader->close();
+    EXPECT_TRUE(reader->isVisible());
+    EXPECT_TRUE(download_->isVisible());
+
+    recorded.choices = {1};  // 「后台继续」: both go out of sight, the run goes on
+    reader->close();
+    ASSERT_EQ(recorded.choice_questions.size(), 2u);
+    EXPECT_FALSE(reader->isVisible());
+    EXPECT_FALSE(download_->isVisible());
+    EXPECT_TRUE(windows->download()->running());
+    ASSERT_TRUE(wait_until([&] { return recorded.messages.size() == 1; }, 30000));
+    EXPECT_EQ(recorded.messages[0], kDone + where());
+    EXPECT_EQ(file_contents(output_), block(0) + block(1) + block(2) + block(3));
+}
+
+TEST_F(DownloadRangeTest, StoppingOnTheReadersCloseEndsTheRunAtOnce) {
+    serve_book({.book = "123", .chapter_count = 8}, 300ms);
+    set_range("123", "1", "8");
+    QTest::mouseClick(download_->start_button, Qt::LeftButton);
+    ASSERT_TRUE(wait_until([&] { return !file_contents(output_).empty(); }));
+    recorded.choices = {0};  // 「停止下载」
+    windows->reader_window()->close();
+    EXPECT_FALSE(windows->reader_window()->isVisible());
+    ASSERT_TRUE(wait_until([&] { return windows->download_window() == nullptr; }, 1000));
+    QTest::qWait(700);
+    EXPECT_LT(requests().size(), 8u);
+}
+
+TEST_F(DownloadRangeTest, TheBookshelfChecksADownloadedBookForNewChapters) {
+    serve_book({.book = "123", .chapter_count = 4});
+    set_range("123", "1", "2");
+    download_range();
+    server_->clear_requests();
+
+    QTest::mouseClick(windows->reader_window()->bookshelf_button, Qt::LeftButton);
+    BookshelfWindow* shelf = windows->bookshelf_window();
+    ASSERT_NE(shelf, nullptr);
+    ASSERT_EQ(shelf->books->topLevelItemCount(), 1);
+    shelf->books->setCurrentItem(shelf->books->topLevelItem(0));
+    QTest::mouseClick(shelf->update_button, Qt::LeftButton);
+    ASSERT_TRUE(wait_until([&] { return !windows->bookshelf()->updating(); }, 30000));
+    const QString line = shelf->note->text();
+    EXPECT_TRUE(line.startsWith(utf8("《夜行记》：新增 2 章（"))) << line.toStdString();
+    EXPECT_TRUE(line.contains(utf8(" …… "))) << line.toStdString();
+    // Each address at most once, and nothing past the missing chapter after the book's end.
+    std::vector<std::string> asked = requests();
+    std::ranges::sort(asked);
+    EXPECT_EQ(std::ranges::adjacent_find(asked), asked.end()) << ::testing::PrintToString(asked);
+    EXPECT_NE(std::ranges::find(asked, "/123/4.html"), asked.end());
+    EXPECT_LE(asked.size(), 5u);
+
+    // Checked again, nothing is new; no row selected checks every book.
+    shelf->books->setCurrentItem(nullptr);
+    QTest::mouseClick(shelf->update_button, Qt::LeftButton);
+    ASSERT_TRUE(wait_until([&] { return !windows->bookshelf()->updating(); }, 30000));
+    EXPECT_EQ(shelf->note->text(), utf8("《夜行记》：没有新章节"));
 }
 
 }  // namespace

@@ -36,6 +36,10 @@ public:
     QString save_path;                    // what the save dialog answers
     std::vector<QString> proposed_paths;  // what it proposed
     std::function<FetchedChapter(const std::string& link, std::stop_token stop)> fetch;
+    // The several-button questions and their answers, taken in order; the
+    // first button once they run out.
+    std::vector<QString> choice_questions;
+    std::vector<int> choices;
 
     [[nodiscard]] std::vector<std::string> fetched_links() const {
         const std::lock_guard lock(mutex_);
@@ -69,6 +73,14 @@ public:
                 [this](const QString& text) {
                     questions.push_back(text);
                     return answer;
+                },
+            .choose =
+                [this](const QString& text, const QStringList&) {
+                    choice_questions.push_back(text);
+                    if (choices.empty()) return 0;
+                    const int choice = choices.front();
+                    choices.erase(choices.begin());
+                    return choice;
                 },
         };
     }
