@@ -27,6 +27,7 @@
 #include "download/range_checks.h"
 #include "library/book_export.h"
 #include "library/library.h"
+#include "library/page_batcher.h"
 #include "platform/files.h"
 #include "platform/gbk.h"
 #include "platform/utf8.h"
@@ -48,14 +49,23 @@ public:
             OpenResult opened = open_library(path_);
             if (!opened.library) return fail(opened.status.message);
             library_ = std::move(opened.library);
+            batcher_.emplace(*library_);
         }
         const BookInfo book =
             extract_book_info(written.page, chapter_index_of(written.link).book_number);
-        const StoreResult stored = library_->store_page(
-            {.address = written.link, .chapter = written.chapter, .book = book});
-        if (stored.outcome == StoreOutcome::failed &&
-            stored.status.error != LibraryError::bad_address) {
-            return fail(stored.status.message);
+        const LibraryStatus stored = batcher_->store({.address = written.link,
+                                                      .chapter = written.chapter,
+                                                      .book = book,
+                                                      .fetched_at = seconds_now()});
+        if (!stored.ok()) return fail(stored.message);
+        return std::nullopt;
+    }
+
+    // Stores what still waits; the failure's words as keep's.
+    [[nodiscard]] std::optional<QString> finish() {
+        if (!batcher_ || failed_) return std::nullopt;
+        if (const LibraryStatus stored = batcher_->flush(); !stored.ok()) {
+            return fail(stored.message);
         }
         return std::nullopt;
     }
@@ -70,8 +80,15 @@ private:
             .arg(QString::fromStdString(message));
     }
 
+    static std::int64_t seconds_now() {
+        return std::chrono::duration_cast<std::chrono::seconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    }
+
     std::string path_;
     std::unique_ptr<Library> library_;
+    std::optional<PageBatcher> batcher_;  // after library_: it goes first
     bool failed_ = false;
 };
 
@@ -389,6 +406,11 @@ void DownloadController::start(RangeJob job, const std::string& book) {
             };
             FetchAhead pages(window);
             RunOutcome outcome{.range = job(pages, hooks, run.stop_token())};
+            if (std::optional<QString> failure = keeper.finish()) {
+                run.post([controller, text = std::move(*failure)] {
+                    controller->seams_.show_message(text);
+                });
+            }
             if (epub && outcome.range.end == RangeEnd::reached_end) {
                 export_epub(keeper.library(), book, text_path, &outcome, run.stop_token());
             }
