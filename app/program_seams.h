@@ -34,6 +34,11 @@ struct ProgramSeams {
     std::function<QString(const QString& proposed)> choose_save_path;
     // A question with yes and no; true for yes.
     std::function<bool(const QString& text)> ask;
+    // Gives back a hot key taken with register_hot_key.
+    std::function<void(std::int32_t identifier)> unregister_hot_key;
+    // A box like show_message with a check box labelled check_text,
+    // unchecked at first; returns whether it was checked when dismissed.
+    std::function<bool(const QString& text, const QString& check_text)> show_notice;
 };
 
 // Message boxes, the chapter fetch, the X11 hot key and the user's settings

@@ -1,3 +1,4 @@
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -14,6 +15,8 @@
 namespace novel {
 
 ProgramSeams real_seams() {
+    // Made on the first registration; shared by taking and giving back the key.
+    auto hot_keys = std::make_shared<std::unique_ptr<GlobalHotKeys>>();
     return {
         .show_message =
             [](const QString& text) {
@@ -23,14 +26,13 @@ ProgramSeams real_seams() {
         .fetch_chapter = [](const std::string& link,
                             std::stop_token stop) { return fetch_chapter(link, std::move(stop)); },
         .register_hot_key =
-            [hot_keys = std::shared_ptr<GlobalHotKeys>()](
-                std::uint32_t modifiers, std::uint32_t key, QObject* receiver) mutable {
+            [hot_keys](std::uint32_t modifiers, std::uint32_t key, QObject* receiver) {
                 // A grab on an X server the windows are not shown on (the
                 // offscreen platform with DISPLAY set, a Wayland session)
                 // would page from the wrong desktop, so only X11 takes the key.
                 if (QGuiApplication::platformName() != QStringLiteral("xcb")) return 0;
-                if (!hot_keys) hot_keys = std::make_shared<GlobalHotKeys>();
-                return hot_keys->register_hot_key(
+                if (!*hot_keys) *hot_keys = std::make_unique<GlobalHotKeys>();
+                return (*hot_keys)->register_hot_key(
                     modifiers, key, [target = QPointer<QObject>(receiver)](std::int32_t id) {
                         // Posted, like a window message: the press is handled
                         // once the current handler has returned.
@@ -49,6 +51,18 @@ ProgramSeams real_seams() {
                 QMessageBox box(QMessageBox::Question, QString(), text,
                                 QMessageBox::Yes | QMessageBox::No);
                 return box.exec() == QMessageBox::Yes;
+            },
+        .unregister_hot_key =
+            [hot_keys](std::int32_t identifier) {
+                if (*hot_keys) (*hot_keys)->unregister_hot_key(identifier);
+            },
+        .show_notice =
+            [](const QString& text, const QString& check_text) {
+                QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok);
+                auto* check = new QCheckBox(check_text, &box);
+                box.setCheckBox(check);
+                box.exec();
+                return check->isChecked();
             },
     };
 }
