@@ -36,6 +36,8 @@ public:
     QString save_path;                    // what the save dialog answers
     std::vector<QString> proposed_paths;  // what it proposed
     std::function<FetchedChapter(const std::string& link, std::stop_token stop)> fetch;
+    std::vector<std::int32_t> released_hot_keys;
+    bool tick_notice_box = false;  // 「不再显示」 when the notice is dismissed
 
     [[nodiscard]] std::vector<std::string> fetched_links() const {
         const std::lock_guard lock(mutex_);
@@ -69,6 +71,14 @@ public:
                 [this](const QString& text) {
                     questions.push_back(text);
                     return answer;
+                },
+            .unregister_hot_key =
+                [this](std::int32_t identifier) { released_hot_keys.push_back(identifier); },
+            // Counted with the other messages.
+            .show_notice =
+                [this](const QString& text, const QString&) {
+                    messages.push_back(text);
+                    return tick_notice_box;
                 },
         };
     }
