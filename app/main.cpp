@@ -20,8 +20,12 @@ int main(int argc, char** argv) {
                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         QApplication::installTranslator(&qt_texts);
     }
-    QApplication::setWindowIcon(QIcon::fromTheme(
-        QStringLiteral("novel_reader"), QIcon(QStringLiteral(":/icons/novel_reader.svg"))));
+    // From the icon theme when installed; else the copy built in (a PNG: the
+    // SVG image plugin may be missing).
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("novel_reader"),
+                         QIcon::fromTheme(QStringLiteral("org.corvane.novel_reader"),
+                                          QIcon(QStringLiteral(":/novel_reader.png")))));
 
     novel::ProgramSeams seams = novel::real_seams();
     const QString link = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
