@@ -123,7 +123,7 @@ void ContentBox::lay_out_text() {
     QTextBlockFormat paragraph;
     paragraph.setLineHeight(look_.line_height, QTextBlockFormat::ProportionalHeight);
     // The same gap after every paragraph, whatever blank lines the chapter had.
-    paragraph.setBottomMargin(look_.pixel_size * 0.6);
+    paragraph.setBottomMargin(look_.pixel_size * 0.8);
     QTextCursor all(document());
     all.select(QTextCursor::Document);
     all.mergeBlockFormat(paragraph);

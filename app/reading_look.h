@@ -26,7 +26,7 @@ struct ThemeColours {
 // reads at night.
 [[nodiscard]] ReadingTheme theme_for_desktop(const QColor& window_colour);
 
-inline constexpr int DEFAULT_LINE_HEIGHT = 170;  // per cent of the font's height
+inline constexpr int DEFAULT_LINE_HEIGHT = 160;  // per cent of the font's height
 inline constexpr int SMALLEST_LINE_HEIGHT = 120;
 inline constexpr int LARGEST_LINE_HEIGHT = 250;
 // Lines no longer than this many Chinese characters, centred in a wide window.
