@@ -38,6 +38,11 @@ struct ProgramSeams {
     // A question answered with one of several buttons, named by choices;
     // returns the index of the one pressed, -1 when the box is dismissed.
     std::function<int(const QString& text, const QStringList& choices)> choose;
+    // Gives back a hot key taken with register_hot_key.
+    std::function<void(std::int32_t identifier)> unregister_hot_key;
+    // A box like show_message with a check box labelled check_text,
+    // unchecked at first; returns whether it was checked when dismissed.
+    std::function<bool(const QString& text, const QString& check_text)> show_notice;
 };
 
 // Message boxes, the chapter fetch, the X11 hot key and the user's settings

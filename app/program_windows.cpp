@@ -87,6 +87,7 @@ DownloadController* ProgramWindows::download() const { return download_controlle
 
 void ProgramWindows::open_reader_window() {
     if (reader_) {
+        if (reader_->isMinimized()) reader_->showNormal();
         reader_->raise();
         reader_->activateWindow();
         return;

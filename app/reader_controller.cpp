@@ -1,16 +1,22 @@
 #include "app/reader_controller.h"
 
 #include <QAction>
+#include <QActionGroup>
+#include <QApplication>
 #include <QDateTime>
+#include <QFontDatabase>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
+#include <QScrollBar>
+#include <algorithm>
 
 #include "app/content_box.h"
 #include "app/gbk_qstring.h"
 #include "app/reader_settings.h"
 #include "app/reader_texts.h"
 #include "app/reader_window.h"
+#include "app/reading_settings_dialog.h"
 #include "chapter/book_info.h"
 #include "chapter/site.h"
 #include "download/range_download.h"
@@ -33,6 +39,24 @@ void set_text_colour(QLineEdit* box, QRgb colour) {
 
 QString newest_chapter_text() { return QStringLiteral("已是最新章节"); }
 
+constexpr std::string_view SHOW_SITE_ADDITIONS = "show_site_additions";
+constexpr std::string_view GLOBAL_DOWN_KEY = "global_down_key";
+constexpr std::string_view HIDE_STARTUP_NOTICE = "hide_startup_notice";
+constexpr std::string_view NO_CHINESE_FONT_TOLD = "no_chinese_font_told";
+
+// The saved look, or on first start the desktop's light or dark.
+ReadingLook saved_look(const ReaderSettings& settings, const ReadingLook& fallback) {
+    ReadingLook look = fallback;
+    look.pixel_size = settings.text_size();
+    look.line_height = settings.line_height();
+    const QString family = settings.font_family();
+    if (!family.isEmpty() && QFontDatabase::hasFamily(family)) look.family = family;
+    const std::optional<int> theme = settings.reading_theme();
+    look.theme = theme ? READING_THEMES[static_cast<std::size_t>(*theme)]
+                       : theme_for_desktop(QApplication::palette().color(QPalette::Window));
+    return look;
+}
+
 }  // namespace
 
 ReaderController::ReaderController(ReaderWindow* window, const ProgramSeams& seams,
@@ -43,7 +67,10 @@ ReaderController::ReaderController(ReaderWindow* window, const ProgramSeams& sea
       next_chapter_link_(site_link_or_nothing(settings->reading_place().next_link)),
       text_size_(settings->text_size()),
       library_(library) {
-    if (text_size_ != DEFAULT_TEXT_SIZE) window_->content_box->set_text_pixel_size(text_size_);
+    ContentBox* box = window_->content_box;
+    box->set_look(saved_look(*settings_, box->look()));
+    box->set_show_site_additions(settings_->flag(SHOW_SITE_ADDITIONS, false));
+    box->global_down_action->setChecked(settings_->flag(GLOBAL_DOWN_KEY, true));
 
     window_->on_link_focus_in = [this] { clear_placeholder(); };
     window_->on_link_focus_out = [this] { restore_placeholder(); };
@@ -55,7 +82,6 @@ ReaderController::ReaderController(ReaderWindow* window, const ProgramSeams& sea
     QObject::connect(window_->next_page_button, &QPushButton::clicked, this,
                      [this] { page_next(); });
 
-    ContentBox* box = window_->content_box;
     QObject::connect(box->back_action, &QAction::triggered, this, [this] { go_back(); });
     QObject::connect(box->forward_action, &QAction::triggered, this, [this] { go_forward(); });
     QObject::connect(box->refresh_action, &QAction::triggered, this, [this] { refresh(); });
@@ -66,20 +92,122 @@ ReaderController::ReaderController(ReaderWindow* window, const ProgramSeams& sea
                      [this] { change_text_size(-1); });
     QObject::connect(window_->default_text_action, &QAction::triggered, this,
                      [this] { change_text_size(0); });
+    QObject::connect(box->theme_actions, &QActionGroup::triggered, this, [this](QAction* action) {
+        ReadingLook look = window_->content_box->look();
+        look.theme = static_cast<ReadingTheme>(action->data().toInt());
+        apply_look(look);
+    });
+    QObject::connect(box->site_additions_action, &QAction::triggered, this,
+                     [this](bool on) { show_site_additions(on); });
+    QObject::connect(box->settings_action, &QAction::triggered, this,
+                     [this] { open_reading_settings(); });
+    QObject::connect(box->global_down_action, &QAction::triggered, this,
+                     [this](bool on) { use_global_down_key(on); });
+    QObject::connect(box->full_screen_action, &QAction::triggered, this,
+                     [this] { toggle_full_screen(); });
+    QObject::connect(window_->leave_full_screen_action, &QAction::triggered, this,
+                     [this] { leave_full_screen(); });
+    QObject::connect(window_->scroll_down_action, &QAction::triggered, this, [this] {
+        window_->content_box->verticalScrollBar()->triggerAction(
+            QAbstractSlider::SliderSingleStepAdd);
+    });
 }
 
 // The job handle goes with the controller: it stops the reading and never waits.
 ReaderController::~ReaderController() { pending_.clear(); }
 
 void ReaderController::init_reader_window() {
-    seams_.show_message(startup_notice());
+    if (!settings_->flag(HIDE_STARTUP_NOTICE, false)) {
+        if (seams_.show_notice) {
+            if (seams_.show_notice(startup_notice(), QStringLiteral("不再显示")))
+                settings_->save_flag(HIDE_STARTUP_NOTICE, true);
+        } else {
+            seams_.show_message(startup_notice());
+        }
+    }
+    tell_when_no_chinese_font();
+    if (window_->content_box->global_down_action->isChecked()) {
+        take_global_down_key();
+    } else {
+        window_->scroll_down_action->setEnabled(true);
+    }
+    if (library_ == nullptr) return;
+    const PlaceLookup place = library_->last_reading_place();
+    if (place.found) open_stored(place.found->address);
+}
+
+void ReaderController::take_global_down_key() {
     // Stored as it comes: a failed registration leaves Down without effect,
     // and "下一页" still pages.
     paging_hot_key_id_ =
         seams_.register_hot_key(NO_MODIFIERS, VIRTUAL_KEY_DOWN, window_->hot_key_label);
-    if (library_ == nullptr) return;
-    const PlaceLookup place = library_->last_reading_place();
-    if (place.found) open_stored(place.found->address);
+}
+
+void ReaderController::tell_when_no_chinese_font() {
+    if (!QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty()) return;
+    if (settings_->flag(NO_CHINESE_FONT_TOLD, false)) return;
+    settings_->save_flag(NO_CHINESE_FONT_TOLD, true);
+    seams_.show_message(
+        QStringLiteral("没有找到能显示中文的字体，正文会显示成方框。请安装一种中文字体（例如 "
+                       "fonts-noto-cjk），然后重新打开本软件。"));
+}
+
+void ReaderController::apply_look(const ReadingLook& look) {
+    ReadingLook kept = look;
+    kept.pixel_size = clamp_text_size(look.pixel_size);
+    kept.line_height = std::clamp(look.line_height, SMALLEST_LINE_HEIGHT, LARGEST_LINE_HEIGHT);
+    window_->content_box->set_look(kept);
+    text_size_ = kept.pixel_size;
+    settings_->save_text_size(kept.pixel_size);
+    settings_->save_line_height(kept.line_height);
+    settings_->save_font_family(kept.family);
+    settings_->save_reading_theme(static_cast<int>(kept.theme));
+}
+
+void ReaderController::open_reading_settings() {
+    auto* dialog = new ReadingSettingsDialog(window_->content_box->look(), window_);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(dialog, &QDialog::accepted, this,
+                     [this, dialog] { apply_look(dialog->chosen_look()); });
+    dialog->open();
+}
+
+void ReaderController::show_site_additions(bool show) {
+    window_->content_box->set_show_site_additions(show);
+    settings_->save_flag(SHOW_SITE_ADDITIONS, show);
+}
+
+void ReaderController::use_global_down_key(bool on) {
+    window_->content_box->global_down_action->setChecked(on);
+    settings_->save_flag(GLOBAL_DOWN_KEY, on);
+    window_->scroll_down_action->setEnabled(!on);
+    if (on && paging_hot_key_id_ == 0) take_global_down_key();
+    if (!on && paging_hot_key_id_ != 0) {
+        if (seams_.unregister_hot_key) seams_.unregister_hot_key(paging_hot_key_id_);
+        paging_hot_key_id_ = 0;
+    }
+}
+
+void ReaderController::toggle_full_screen() {
+    if (window_->isFullScreen()) {
+        leave_full_screen();
+        return;
+    }
+    window_->showFullScreen();
+    window_->content_box->full_screen_action->setChecked(true);
+    window_->leave_full_screen_action->setEnabled(true);
+}
+
+void ReaderController::leave_full_screen() {
+    window_->showNormal();
+    window_->content_box->full_screen_action->setChecked(false);
+    window_->leave_full_screen_action->setEnabled(false);
+}
+
+void ReaderController::fetch_link(const QString& link) {
+    clear_placeholder();
+    window_->link_box->setText(link);
+    fetch_entered_link();
 }
 
 bool ReaderController::open_stored(const std::string& link) {

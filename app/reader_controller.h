@@ -19,6 +19,7 @@
 #include "app/job.h"
 #include "app/program_seams.h"
 #include "app/reading_history.h"
+#include "app/reading_look.h"
 
 namespace novel {
 
@@ -61,6 +62,18 @@ public:
     // By that many steps; 0 returns to the default size.
     void change_text_size(int steps);
     void on_paging_hot_key(std::int32_t identifier, std::int32_t second);
+    // The reading view's look, shown and remembered.
+    void apply_look(const ReadingLook& look);
+    // 「阅读设置」: not modal; its OK applies what it shows.
+    void open_reading_settings();
+    void show_site_additions(bool show);
+    // 「全局下键翻页」: on takes the system-wide Down key, off gives it back
+    // and Down scrolls the box while the window has the keyboard.
+    void use_global_down_key(bool on);
+    void toggle_full_screen();
+    void leave_full_screen();
+    // A chapter address from outside (a later start): into the link box and read.
+    void fetch_link(const QString& link);
     void clear_placeholder();
     void restore_placeholder();
 
@@ -86,6 +99,8 @@ private:
     void show_waiting_state();
     // Back and forward are offered only where the history leads somewhere.
     void show_history_moves();
+    void take_global_down_key();
+    void tell_when_no_chinese_font();
 
     ReaderWindow* window_;
     const ProgramSeams& seams_;

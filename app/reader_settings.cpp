@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "app/gbk_qstring.h"
+#include "app/reading_look.h"
 #include "download/fetch_ahead.h"
 
 namespace novel {
@@ -17,6 +18,14 @@ const QString CHAPTER_LINK = QStringLiteral("reading/chapter_link");
 const QString NEXT_LINK = QStringLiteral("reading/next_link");
 const QString TEXT_SIZE = QStringLiteral("reading/text_size");
 const QString FETCH_AHEAD = QStringLiteral("download/fetch_ahead");
+const QString READING_THEME = QStringLiteral("reading/theme");
+const QString FONT_FAMILY = QStringLiteral("reading/font_family");
+const QString LINE_HEIGHT = QStringLiteral("reading/line_height");
+
+QString flag_key(std::string_view name) {
+    return QStringLiteral("switches/") +
+           QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+}
 
 // Far beyond any desktop, near enough to zero that no sum overflows.
 constexpr long long FARTHEST_COORDINATE = 1'000'000;
@@ -201,6 +210,61 @@ QString ReaderSettings::download_path_of_book(const std::string& book) const {
 void ReaderSettings::save_download_path_of_book(const std::string& book, const QString& path) {
     if (!store_) return;
     store_->setValue(book_key(book), path);
+    sync();
+}
+
+std::optional<int> ReaderSettings::reading_theme() const {
+    if (!store_) return std::nullopt;
+    const std::optional<long long> index = whole_number(store_->value(READING_THEME));
+    if (!index || *index < 0 || *index >= static_cast<long long>(READING_THEMES.size())) {
+        return std::nullopt;
+    }
+    return static_cast<int>(*index);
+}
+
+void ReaderSettings::save_reading_theme(int index) {
+    if (!store_) return;
+    store_->setValue(READING_THEME, index);
+    sync();
+}
+
+QString ReaderSettings::font_family() const {
+    if (!store_) return {};
+    return store_->value(FONT_FAMILY).toString();
+}
+
+void ReaderSettings::save_font_family(const QString& family) {
+    if (!store_) return;
+    store_->setValue(FONT_FAMILY, family);
+    sync();
+}
+
+int ReaderSettings::line_height() const {
+    if (!store_) return DEFAULT_LINE_HEIGHT;
+    return static_cast<int>(std::clamp<long long>(
+        whole_number(store_->value(LINE_HEIGHT)).value_or(DEFAULT_LINE_HEIGHT),
+        SMALLEST_LINE_HEIGHT, LARGEST_LINE_HEIGHT));
+}
+
+void ReaderSettings::save_line_height(int percent) {
+    if (!store_) return;
+    store_->setValue(LINE_HEIGHT, std::clamp(percent, SMALLEST_LINE_HEIGHT, LARGEST_LINE_HEIGHT));
+    sync();
+}
+
+bool ReaderSettings::flag(std::string_view name, bool fallback) const {
+    if (!store_) return fallback;
+    const QVariant value = store_->value(flag_key(name));
+    if (value.metaType() == QMetaType::fromType<bool>()) return value.toBool();
+    const QString text = value.toString().trimmed().toLower();
+    if (text == QLatin1String("true") || text == QLatin1String("1")) return true;
+    if (text == QLatin1String("false") || text == QLatin1String("0")) return false;
+    return fallback;
+}
+
+void ReaderSettings::save_flag(std::string_view name, bool on) {
+    if (!store_) return;
+    store_->setValue(flag_key(name), on);
     sync();
 }
 

@@ -18,7 +18,7 @@ class QSettings;
 
 namespace novel {
 
-inline constexpr int DEFAULT_TEXT_SIZE = 16;
+inline constexpr int DEFAULT_TEXT_SIZE = 18;
 inline constexpr int SMALLEST_TEXT_SIZE = 10;
 inline constexpr int LARGEST_TEXT_SIZE = 48;
 inline constexpr int TEXT_SIZE_STEP = 2;
@@ -88,6 +88,20 @@ public:
     // when none was chosen. book is the book number as typed (GBK).
     [[nodiscard]] QString download_path_of_book(const std::string& book) const;
     void save_download_path_of_book(const std::string& book, const QString& path);
+    // The reading view's theme as its position in READING_THEMES; nothing
+    // until the user has chosen one.
+    [[nodiscard]] std::optional<int> reading_theme() const;
+    void save_reading_theme(int index);
+    // The face chosen for reading; empty for the default.
+    [[nodiscard]] QString font_family() const;
+    void save_font_family(const QString& family);
+    // Per cent of the font's height, kept between the smallest and the largest.
+    [[nodiscard]] int line_height() const;
+    void save_line_height(int percent);
+    // A switch by name ("show_site_additions", "global_down_key",
+    // "hide_startup_notice", ...); fallback when none is saved.
+    [[nodiscard]] bool flag(std::string_view name, bool fallback) const;
+    void save_flag(std::string_view name, bool on);
 
 private:
     void sync();

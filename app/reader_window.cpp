@@ -115,6 +115,10 @@ ReaderWindow::ReaderWindow() {
         this, {QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)});
     smaller_text_action = make_key_action(this, {QKeySequence(Qt::CTRL | Qt::Key_Minus)});
     default_text_action = make_key_action(this, {QKeySequence(Qt::CTRL | Qt::Key_0)});
+    leave_full_screen_action = make_key_action(this, {QKeySequence(Qt::Key_Escape)});
+    leave_full_screen_action->setEnabled(false);
+    scroll_down_action = make_key_action(this, {QKeySequence(Qt::Key_Down)});
+    scroll_down_action->setEnabled(false);
     QObject::connect(layout_timer, &QTimer::timeout, this, [this] { relayout(); });
 }
 

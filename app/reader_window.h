@@ -67,6 +67,11 @@ public:
     QAction* larger_text_action;
     QAction* smaller_text_action;
     QAction* default_text_action;
+    // Esc: leaves full screen; enabled only there.
+    QAction* leave_full_screen_action;
+    // Down while the window has the keyboard, when the global key is off:
+    // scrolls the content box a line.
+    QAction* scroll_down_action;
 
     std::function<void()> on_link_focus_in;
     std::function<void()> on_link_focus_out;

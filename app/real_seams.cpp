@@ -1,4 +1,5 @@
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -18,6 +19,8 @@
 namespace novel {
 
 ProgramSeams real_seams() {
+    // Made on the first registration; shared by taking and giving back the key.
+    auto hot_keys = std::make_shared<std::unique_ptr<GlobalHotKeys>>();
     return {
         .show_message =
             [](const QString& text) {
@@ -27,14 +30,13 @@ ProgramSeams real_seams() {
         .fetch_chapter = [](const std::string& link,
                             std::stop_token stop) { return fetch_chapter(link, std::move(stop)); },
         .register_hot_key =
-            [hot_keys = std::shared_ptr<GlobalHotKeys>()](
-                std::uint32_t modifiers, std::uint32_t key, QObject* receiver) mutable {
+            [hot_keys](std::uint32_t modifiers, std::uint32_t key, QObject* receiver) {
                 // A grab on an X server the windows are not shown on (the
                 // offscreen platform with DISPLAY set, a Wayland session)
                 // would page from the wrong desktop, so only X11 takes the key.
                 if (QGuiApplication::platformName() != QStringLiteral("xcb")) return 0;
-                if (!hot_keys) hot_keys = std::make_shared<GlobalHotKeys>();
-                return hot_keys->register_hot_key(
+                if (!*hot_keys) *hot_keys = std::make_unique<GlobalHotKeys>();
+                return (*hot_keys)->register_hot_key(
                     modifiers, key, [target = QPointer<QObject>(receiver)](std::int32_t id) {
                         // Posted, like a window message: the press is handled
                         // once the current handler has returned.
@@ -65,6 +67,18 @@ ProgramSeams real_seams() {
                 box.exec();
                 const auto pressed = std::ranges::find(buttons, box.clickedButton());
                 return pressed == buttons.end() ? -1 : static_cast<int>(pressed - buttons.begin());
+            },
+        .unregister_hot_key =
+            [hot_keys](std::int32_t identifier) {
+                if (*hot_keys) (*hot_keys)->unregister_hot_key(identifier);
+            },
+        .show_notice =
+            [](const QString& text, const QString& check_text) {
+                QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok);
+                auto* check = new QCheckBox(check_text, &box);
+                box.setCheckBox(check);
+                box.exec();
+                return check->isChecked();
             },
     };
 }

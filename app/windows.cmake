@@ -1,5 +1,5 @@
 # The Qt windows: the only code that knows about widgets.
-find_package(Qt6 REQUIRED COMPONENTS Widgets Concurrent)
+find_package(Qt6 REQUIRED COMPONENTS Widgets Concurrent Network)
 
 novel_add_layer(windows
   SOURCES
@@ -20,8 +20,12 @@ novel_add_layer(windows
     update_lines.cpp
     program_windows.cpp
     real_seams.cpp
+    reading_view.cpp
+    reading_look.cpp
+    reading_settings_dialog.cpp
+    single_instance.cpp
     resources/windows_resources.qrc
-  DEPENDS update download library reading_history chapter hot_key Qt6::Widgets Qt6::Concurrent)
+  DEPENDS update download library reading_history chapter hot_key Qt6::Widgets Qt6::Concurrent Qt6::Network)
 set_target_properties(windows PROPERTIES AUTOMOC ON AUTORCC ON)
 
 add_executable(novel_reader main.cpp)

@@ -173,4 +173,18 @@ std::int32_t GlobalHotKeys::register_hot_key(std::uint32_t modifiers, std::uint3
     return identifier;
 }
 
+void GlobalHotKeys::unregister_hot_key(std::int32_t identifier) {
+    if (!connection_) return;
+    Display* display = connection_->display.get();
+    const ::Window root = DefaultRootWindow(display);
+    std::erase_if(connection_->grabs, [&](const Connection::Grab& grab) {
+        if (grab.identifier != identifier) return false;
+        for (const unsigned lock : connection_->lock_variants()) {
+            XUngrabKey(display, static_cast<int>(grab.keycode), grab.modifiers | lock, root);
+        }
+        return true;
+    });
+    XSync(display, False);
+}
+
 }  // namespace novel

@@ -35,6 +35,8 @@ public:
     // client holds it already.
     [[nodiscard]] std::int32_t register_hot_key(std::uint32_t modifiers, std::uint32_t virtual_key,
                                                 Handler on_press);
+    // Gives the key back to the desktop; an unknown identifier does nothing.
+    void unregister_hot_key(std::int32_t identifier);
 
 private:
     struct Connection;

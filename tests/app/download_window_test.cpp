@@ -352,7 +352,7 @@ TEST_F(DownloadRangeTest, BothWindowsAnswerDuringARunWhichStopsAtOnceAndContinue
     ReaderWindow* reader = windows->reader_window();
     reader->link_box->setText(QString::fromStdString(site("/123/5.html")));
     QTest::mouseClick(reader->fetch_button, Qt::LeftButton);
-    ASSERT_TRUE(wait_until([&] { return !reader->content_box->toPlainText().isEmpty(); }));
+    ASSERT_TRUE(wait_until([&] { return !reader->content_box->chapter_text().isEmpty(); }));
     EXPECT_TRUE(windows->download()->running());
 
     // Stopped in the middle of a page's request.

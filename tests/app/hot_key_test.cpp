@@ -119,6 +119,21 @@ TEST_F(HotKeys, ClosingTheConnectionFreesItsKeys) {
     EXPECT_GT(third.register_hot_key(0, 0x26, [](std::int32_t) {}), 0);
 }
 
+TEST_F(HotKeys, AKeyGivenBackIsFreeForOthersAndPressesNoLongerArrive) {
+    GlobalHotKeys other;
+    EXPECT_EQ(other.register_hot_key(0, DOWN, [](std::int32_t) {}), 0);
+    hot_keys.unregister_hot_key(identifier);
+    hot_keys.unregister_hot_key(identifier + 100);  // unknown: nothing happens
+    std::vector<std::int32_t> others;
+    const std::int32_t taken =
+        other.register_hot_key(0, DOWN, [&](std::int32_t pressed) { others.push_back(pressed); });
+    ASSERT_GT(taken, 0);
+    press("Down");
+    wait_for_presses(others, 1);
+    EXPECT_EQ(others, std::vector<std::int32_t>{taken});
+    EXPECT_TRUE(presses.empty());
+}
+
 TEST_F(HotKeys, UnknownKeysAreRefusedAndShiftDownIsAKeyOfItsOwn) {
     EXPECT_EQ(hot_keys.register_hot_key(0, 0x7FFF, [](std::int32_t) {}), 0);
     const std::int32_t second = hot_keys.register_hot_key(

@@ -8,10 +8,10 @@
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextEdit>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -110,7 +110,7 @@ protected:
     [[nodiscard]] bool done() const {
         return wait_until([&] { return !windows->reader()->busy(); });
     }
-    [[nodiscard]] QString shown() const { return reader->content_box->toPlainText(); }
+    [[nodiscard]] QString shown() const { return reader->content_box->chapter_text(); }
     [[nodiscard]] QString state() const { return reader->state_line->currentMessage(); }
 
     FakeSite site;

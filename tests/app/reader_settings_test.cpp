@@ -25,7 +25,7 @@ protected:
 
     static void expect_defaults(const ReaderSettings& settings) {
         EXPECT_EQ(settings.reading_place(), SavedPlace{});
-        EXPECT_EQ(settings.text_size(), 16);
+        EXPECT_EQ(settings.text_size(), 18);
         EXPECT_EQ(settings.window_place(READER_WINDOW_PLACE), std::nullopt);
         EXPECT_EQ(settings.window_place(DOWNLOAD_WINDOW_PLACE), std::nullopt);
     }
@@ -90,7 +90,7 @@ TEST_F(Settings, ValuesOutOfRangeAreClampedOrIgnored) {
     };
     EXPECT_EQ(text_size_in("500"), 48);
     EXPECT_EQ(text_size_in("3"), 10);
-    EXPECT_EQ(text_size_in("99999999999999999999999"), 16);  // not a number we can hold
+    EXPECT_EQ(text_size_in("99999999999999999999999"), 18);  // not a number we can hold
     write_file("[download]\nfetch_ahead=64\n");
     EXPECT_EQ(ReaderSettings(file).fetch_ahead(), 8);
 

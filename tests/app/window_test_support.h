@@ -40,6 +40,8 @@ public:
     // first button once they run out.
     std::vector<QString> choice_questions;
     std::vector<int> choices;
+    std::vector<std::int32_t> released_hot_keys;
+    bool tick_notice_box = false;  // 「不再显示」 when the notice is dismissed
 
     [[nodiscard]] std::vector<std::string> fetched_links() const {
         const std::lock_guard lock(mutex_);
@@ -81,6 +83,14 @@ public:
                     const int choice = choices.front();
                     choices.erase(choices.begin());
                     return choice;
+                },
+            .unregister_hot_key =
+                [this](std::int32_t identifier) { released_hot_keys.push_back(identifier); },
+            // Counted with the other messages.
+            .show_notice =
+                [this](const QString& text, const QString&) {
+                    messages.push_back(text);
+                    return tick_notice_box;
                 },
         };
     }

@@ -11,10 +11,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 
 #include "app/content_box.h"
@@ -40,8 +40,7 @@ struct ControlSpec {
 // The text a control shows, whatever its kind.
 QString shown_text(const QWidget* widget) {
     if (const auto* line = qobject_cast<const QLineEdit*>(widget)) return line->text();
-    if (const auto* plain = qobject_cast<const QPlainTextEdit*>(widget))
-        return plain->toPlainText();
+    if (const auto* plain = qobject_cast<const QTextEdit*>(widget)) return plain->toPlainText();
     if (const auto* label = qobject_cast<const QLabel*>(widget)) return label->text();
     if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) return button->text();
     return {};
@@ -108,7 +107,7 @@ TEST_F(Windows, ReaderWindowHasEveryControlAsDesigned) {
     expect_controls(
         reader,
         {
-            {"编辑框1", "QPlainTextEdit", {0, 0, 352, 240}, ""},
+            {"编辑框1", "QTextEdit", {0, 0, 352, 240}, ""},
             {"编辑框2", "QLineEdit", {8, 216, 288, 24}, "在这里粘贴小说链接，仅支持趣笔阁链接"},
             {"按钮3", "QPushButton", {304, 216, 40, 24}, "获取"},
             {"按钮1", "QPushButton", {352, 216, 32, 24}, "下载"},
@@ -118,8 +117,8 @@ TEST_F(Windows, ReaderWindowHasEveryControlAsDesigned) {
     EXPECT_EQ(link_box->palette().color(QPalette::Base), QColor(Qt::white));
 
     const ContentBox* content = reader->content_box;
-    EXPECT_EQ(content->font().pixelSize(), 16);
-    EXPECT_EQ(content->font().weight(), QFont::Bold);
+    EXPECT_EQ(content->font().pixelSize(), 18);
+    EXPECT_EQ(content->font().weight(), QFont::Normal);
     EXPECT_EQ(content->palette().color(QPalette::Text), QColor(Qt::black));
     EXPECT_EQ(content->palette().color(QPalette::Base), QColor(Qt::white));
     // Whichever face is used must be one that has Chinese glyphs.
@@ -166,7 +165,7 @@ TEST_F(Windows, DownInsideOurOwnWindowsDoesNotPage) {
 
 TEST_F(Windows, ContentBoxShowsGbkTextWithItsLineEnds) {
     reader->content_box->show_gbk_text("\xB5\xDA\xD2\xBB\r\nb\rc\xFF"sv);
-    EXPECT_EQ(reader->content_box->toPlainText(), utf8("第一\nb\nc\uFFFD"));
+    EXPECT_EQ(reader->content_box->chapter_text(), utf8("第一\nb\nc\uFFFD"));
 }
 
 TEST_F(Windows, PlaceholderLeavesAndReturnsWithTheFocus) {
@@ -270,7 +269,7 @@ TEST_F(Windows, FetchingPassesTheTypedLinkAndTheLinkBoxFollowsTheChapterShown) {
                                             " https://www.qubige.com/1_1234/5678.html+"};
     EXPECT_EQ(recorded.fetched_links(), expected);
     EXPECT_EQ(windows->reader()->next_chapter_link(), expected[1] + "+");
-    EXPECT_EQ(reader->content_box->toPlainText(), QString::fromStdString("\nT\n" + expected[1]));
+    EXPECT_EQ(reader->content_box->chapter_text(), QString::fromStdString("\nT\n" + expected[1]));
     EXPECT_EQ(link_box->text(), QString::fromStdString(expected[1]));
 }
 

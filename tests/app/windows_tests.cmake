@@ -77,3 +77,12 @@ novel_add_test(bookshelf_test
   SOURCES bookshelf_test.cpp
   LIBS windows fixture_site Qt6::Test
   PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+
+# The reading view's text and look, decided without a display.
+novel_add_test(reading_view_test SOURCES reading_view_test.cpp LIBS windows)
+
+# The reading view, its settings and switches, and one reader per user.
+novel_add_test(reader_comfort_test
+  SOURCES reader_comfort_test.cpp
+  LIBS windows Qt6::Test
+  PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)

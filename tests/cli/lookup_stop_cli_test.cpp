@@ -74,7 +74,8 @@ TEST_F(QuietNameServer, ReadEndsWithinASecondOfCtrlC) {
 TEST_F(QuietNameServer, DownloadEndsWithinASecondOfCtrlC) {
     testing::SilentResolver resolver(/*hide_site_host=*/true);
     ASSERT_TRUE(resolver.ready());
-    const Ended ended = interrupted_run({"download", "-q", "--no-library", "7_7001", "1", "9"}, folder_.path());
+    const Ended ended =
+        interrupted_run({"download", "-q", "--no-library", "7_7001", "1", "9"}, folder_.path());
     EXPECT_EQ(ended.status, 130);
     EXPECT_LT(ended.after_interrupt, 1s);
 }
