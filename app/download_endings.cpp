@@ -6,24 +6,6 @@
 namespace novel {
 namespace {
 
-QString broken_chain_line(const RangeResult& result) {
-    QString why;
-    switch (result.end) {
-        case RangeEnd::no_next_link:
-            why = QStringLiteral("该页没有下一页链接");
-            break;
-        case RangeEnd::repeated_link:
-            why = QStringLiteral("下一页链接指向本次已下载的页面");
-            break;
-        default:
-            why = QStringLiteral("已达到每次%1页的上限").arg(MAX_PAGES_PER_RUN);
-            break;
-    }
-    return QStringLiteral("下一页链接在第%1页后中断（%2），未到达结束章节。")
-        .arg(result.pages)
-        .arg(why);
-}
-
 QString file_failure_line(const RangeResult& result, const QString& path) {
     switch (result.failed_step) {
         case FileStep::journal:
@@ -64,8 +46,8 @@ QString ending_text(const RunEnding& ending) {
         case RangeEnd::no_next_link:
         case RangeEnd::repeated_link:
         case RangeEnd::page_limit:
-            return done + where + QStringLiteral("\r\n") + broken_chain_line(result) +
-                   epub_lines(ending);
+            return done + where + QStringLiteral("\r\n") +
+                   qstring_from_gbk(broken_chain_line(result)) + epub_lines(ending);
         case RangeEnd::no_journal:
         case RangeEnd::journal_refused:
             // Nothing ran: the file is as it was.

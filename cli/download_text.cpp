@@ -1,6 +1,7 @@
 #include "cli/download_text.h"
 
 #include "cli/terminal.h"
+#include "download/download_messages.h"
 
 namespace novel::cli {
 namespace {
@@ -8,37 +9,6 @@ namespace {
 std::string gbk(std::u16string_view text) { return gbk_of(text); }
 
 std::string count(std::uint64_t n) { return std::to_string(n); }
-
-std::string broken_chain(const RangeResult& result) {
-    std::string line = gbk(u"下一页链接在第") + count(result.pages) + gbk(u"页后中断（");
-    switch (result.end) {
-        case RangeEnd::no_next_link:
-            line += gbk(u"该页没有下一页链接");
-            break;
-        case RangeEnd::repeated_link:
-            line += gbk(u"下一页链接指向本次已下载的页面");
-            break;
-        default:
-            line += gbk(u"已达到每次") + count(MAX_PAGES_PER_RUN) + gbk(u"页的上限");
-            break;
-    }
-    return line + gbk(u"），未到达结束章节。");
-}
-
-std::string journal_problem(const RangeResult& result) {
-    switch (result.journal_problem) {
-        case JournalProblem::other_site:
-            return gbk(u"进度记录中的下一页不在本站。");
-        case JournalProblem::other_range:
-            return gbk(u"进度记录是书号") + result.journal_range.book + gbk(u"从") +
-                   result.journal_range.start + gbk(u"到") + result.journal_range.end +
-                   gbk(u"章的下载，与所给的不同。");
-        case JournalProblem::file_changed:
-        case JournalProblem::none:
-            break;
-    }
-    return gbk(u"文件与进度记录不符（已被改动，或不是记录所属的文件）。");
-}
 
 std::string file_failure(const RangeResult& result, const std::string& output_path) {
     const std::string path = gbk_from_utf8(output_path);
@@ -74,7 +44,7 @@ std::string download_end_message(const RangeResult& result, const std::string& o
         case RangeEnd::no_next_link:
         case RangeEnd::repeated_link:
         case RangeEnd::page_limit:
-            return broken_chain(result);
+            return broken_chain_line(result);
         case RangeEnd::stopped:
             return gbk(u"下载已被用户停止，此前已下载") + count(result.pages) + gbk(u"页。") + hint;
         case RangeEnd::fetch_failed:
@@ -84,7 +54,7 @@ std::string download_end_message(const RangeResult& result, const std::string& o
             return gbk(u"没有可以继续的下载：") + gbk_from_utf8(output_path);
         case RangeEnd::journal_refused:
             // The file stays as it was; a fresh run is the way on.
-            return gbk(u"无法继续下载：") + journal_problem(result) +
+            return gbk(u"无法继续下载：") + journal_problem_line(result) +
                    gbk(u"（文件未作改动；不带 --continue 可重新下载）");
         case RangeEnd::file_failed:
             break;

@@ -12,6 +12,8 @@ std::string gbk(std::u16string_view text) { return utf16_to_gbk(text); }
 
 std::string count(std::size_t n) { return std::to_string(n); }
 
+}  // namespace
+
 std::string broken_chain_line(const RangeResult& result) {
     std::string line = gbk(u"下一页链接在第") + count(result.pages) + gbk(u"页后中断（");
     switch (result.end) {
@@ -42,8 +44,6 @@ std::string journal_problem_line(const RangeResult& result) {
     }
     return gbk(u"文件与进度记录不符（已被改动，或不是记录所属的文件）。");
 }
-
-}  // namespace
 
 std::string start_message() { return gbk(u"开始下载，请耐心等待"); }
 
