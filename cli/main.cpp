@@ -23,15 +23,43 @@
 
 namespace {
 
-constexpr const char* kExitStatuses =
-    "Exit status:\n"
-    "  0    the end chapter was reached (read: the page was fetched)\n"
-    "  1    the chain of next links broke: no next link, a repeated address, the page limit,\n"
-    "       or a page that is no chapter (such as a 404 past the book's end)\n"
-    "  2    wrong usage, or --continue with no unfinished download\n"
-    "  3    the file or its journal could not be written\n"
-    "  4    the network failed, after retries\n"
-    "  130  interrupted (Ctrl-C); a download can then be resumed with --continue\n";
+// Each command's help lists only the exit statuses it can end with.
+constexpr const char* kReadStatuses =
+    "退出状态：\n"
+    "  0    已取得该页\n"
+    "  2    用法错误\n"
+    "  4    网络失败（已重试）\n"
+    "  130  被中断（Ctrl-C）\n";
+constexpr const char* kDownloadStatuses =
+    "退出状态：\n"
+    "  0    已到达结束章节\n"
+    "  1    "
+    "下一页链接中断：没有下一页链接、链接重复、达到页数上限，或某页不是章节（如本书最后一章之后的 "
+    "404）\n"
+    "  2    用法错误，或 --continue 时没有可继续的下载、进度记录与文件或所给范围不符\n"
+    "  3    文件或进度记录无法写入，或输出不是普通文件\n"
+    "  4    网络失败（已重试）\n"
+    "  130  被中断（Ctrl-C）；之后可用 --continue 接着下载\n";
+constexpr const char* kLibraryStatuses =
+    "退出状态：\n"
+    "  0    成功\n"
+    "  2    用法错误，或书库中没有这本书\n"
+    "  3    书库无法打开、读取或写入\n";
+constexpr const char* kExportStatuses =
+    "退出状态：\n"
+    "  0    已导出\n"
+    "  2    用法错误，或书库中没有这本书\n"
+    "  3    文件或书库无法读写\n"
+    "  130  被中断（Ctrl-C）\n";
+constexpr const char* kUpdateStatuses =
+    "退出状态：\n"
+    "  0    每本书都已检查（有或没有新章节）\n"
+    "  2    用法错误，或书库中没有这本书\n"
+    "  3    书库无法打开或写入\n"
+    "  4    有书因网络原因无法检查\n"
+    "  130  被中断（Ctrl-C）\n";
+constexpr const char* kAllStatuses =
+    "各命令的退出状态见 novel 命令 --help（如 novel download --help）。\n";
 
 // Book numbers are digits, perhaps joined by underscores ("1_1234"); chapter
 // numbers are digits, perhaps with a page number behind ("880001_2").
@@ -108,111 +136,117 @@ int main(int argc, char** argv) {
     using namespace novel::cli;
     const Encoding locale = locale_encoding();
 
-    CLI::App app{"Reads and downloads the novels of one site from a terminal."};
-    app.set_version_flag("--version", std::string("novel ") + NOVEL_VERSION);
-    app.footer(kExitStatuses);
+    CLI::App app{"在终端中阅读和下载本站的小说。"};
+    app.footer(kAllStatuses);
+    // The help speaks the tool's language; subcommands made below inherit it.
+    for (const auto& [key, label] :
+         std::initializer_list<std::pair<const char*, const char*>>{{"Usage", "用法"},
+                                                                    {"OPTIONS", "选项"},
+                                                                    {"SUBCOMMAND", "命令"},
+                                                                    {"REQUIRED", "必需"},
+                                                                    {"Positionals", "参数"}}) {
+        app.get_formatter()->label(key, label);
+    }
+    app.option_defaults()->group("选项");
+    app.set_help_flag("-h,--help", "显示本帮助并退出");
+    app.set_version_flag("--version", std::string("novel ") + NOVEL_VERSION, "显示版本并退出");
     app.require_subcommand(1);
     // Options of the tool as a whole may stand behind the command's name too.
     app.fallthrough();
     LibraryChoice library{.path = novel::default_library_path()};
-    app.add_option(
-        "--library", library.path,
-        "the library file every fetched page is kept in (default: " + library.path + ")");
-    app.add_flag("--no-library", library.off, "keep nothing in the library this time");
+    app.add_option("--library", library.path,
+                   "保存所有已获取页面的书库文件（默认：" + library.path + "）");
+    app.add_flag("--no-library", library.off, "本次不写入书库");
 
     ReadOptions read;
     read.encoding = locale;
-    CLI::App* read_command = app.add_subcommand("read", "Print a chapter's clean text.");
-    read_command->add_option("URL", read.url, "the chapter page's address")->required();
-    read_command->add_flag("--next", read.next_only, "print only the next page's address");
-    read_command->add_option("--encoding", read.encoding, "what is printed: gbk or utf-8")
+    CLI::App* read_command = app.add_subcommand("read", "打印一章的正文。");
+    read_command->add_option("URL", read.url, "章节页的地址")->required();
+    read_command->add_flag("--next", read.next_only, "只打印下一页的地址");
+    read_command->add_option("--encoding", read.encoding, "打印的编码：gbk 或 utf-8")
         ->transform(choice_of(kEncodings, "gbk|utf-8"))
         ->type_name("gbk|utf-8");
-    read_command->footer(kExitStatuses);
+    read_command->footer(kReadStatuses);
 
     DownloadCommandOptions download;
     download.output = std::string(novel::OUTPUT_FILE_NAME);
     download.print_encoding = locale;
     std::string file_encoding = "gbk";
-    CLI::App* download_command = app.add_subcommand(
-        "download", "Write the chapters from START to END of BOOK into one file.");
-    download_command->add_option("BOOK", download.book, "the book number, as in the address")
-        ->check(kBookNumber);
-    download_command->add_option("START", download.start, "the first chapter's number")
-        ->check(kChapterNumber);
-    download_command->add_option("END", download.end, "the last chapter's number")
-        ->check(kChapterNumber);
+    CLI::App* download_command =
+        app.add_subcommand("download", "把书号 BOOK 从 START 到 END 的各章写入一个文件。");
+    download_command->add_option("BOOK", download.book, "书号，与地址中的相同")->check(kBookNumber);
+    download_command->add_option("START", download.start, "起始章节序号")->check(kChapterNumber);
+    download_command->add_option("END", download.end, "结束章节序号")->check(kChapterNumber);
     download_command->add_option("-o,--output", download.output,
-                                 "the file (default: 文本.txt here)");
+                                 "输出文件（默认：当前目录的 文本.txt）");
     download_command->add_flag("--continue", download.continue_run,
-                               "go on with the unfinished download of --output");
+                               "接着下载 --output 未完成的下载");
     download_command
-        ->add_option("--ahead", download.ahead,
-                     "pages fetched at once along the chain, 1 (one by one) to 8; default 4")
-        ->check(CLI::Range(1, novel::kMostFetchAhead));
+        ->add_option("--ahead", download.ahead, "沿下一页链接同时获取的页数，1（逐页）到 8；默认 4")
+        ->check(CLI::Range(1, novel::kMostFetchAhead).description(""))
+        ->type_name("1-8");
     download_command
-        ->add_option("--encoding", file_encoding,
-                     "the file's encoding: gbk (as the windows write it) or utf-8")
+        ->add_option("--encoding", file_encoding, "文件的编码：gbk（与窗口相同）或 utf-8")
         ->check(CLI::IsMember({"gbk", "utf-8"}, CLI::ignore_case).description(""))
         ->type_name("gbk|utf-8");
-    download_command->add_flag("-q,--quiet", download.quiet, "print no progress");
-    download_command->footer(kExitStatuses);
+    download_command->add_flag("-q,--quiet", download.quiet, "不显示进度");
+    download_command->footer(kDownloadStatuses);
 
     ShelfOptions shelf{.encoding = locale};
-    CLI::App* library_command = app.add_subcommand("library", "List the books in the library.");
+    CLI::App* library_command = app.add_subcommand("library", "列出书库中的书。");
     library_command->add_flag("--tsv", shelf.tsv,
-                              "one tab-separated line per book: number, name, author, pages, "
-                              "chapters, the newest page's address, the last read address");
-    library_command->add_option("--encoding", shelf.encoding, "what is printed: gbk or utf-8")
+                              "每本书一行，以制表符分隔：书号、书名、作者、页数、"
+                              "章数、最新一页的地址、上次读到的地址");
+    library_command->add_option("--encoding", shelf.encoding, "打印的编码：gbk 或 utf-8")
         ->transform(choice_of(kEncodings, "gbk|utf-8"))
         ->type_name("gbk|utf-8");
+    library_command->footer(kLibraryStatuses);
     RemoveOptions removal{.encoding = locale};
     CLI::App* remove_command =
-        library_command->add_subcommand("remove", "Remove a book and all its pages.");
-    remove_command->add_option("BOOK", removal.book, "the book number")
-        ->required()
-        ->check(kBookNumber);
+        library_command->add_subcommand("remove", "从书库中删除一本书及其所有页面。");
+    remove_command->add_option("BOOK", removal.book, "书号")->required()->check(kBookNumber);
 
     ExportCommandOptions exporting{.print_encoding = locale};
     CLI::App* export_command_app =
-        app.add_subcommand("export", "Write a book of the library into a txt or EPUB file.");
-    export_command_app->add_option("BOOK", exporting.book, "the book number")
-        ->required()
-        ->check(kBookNumber);
-    export_command_app->add_option("-o,--output", exporting.output, "the file")->required();
+        app.add_subcommand("export", "把书库中的一本书导出为 txt 或 EPUB 文件。");
+    export_command_app->add_option("BOOK", exporting.book, "书号")->required()->check(kBookNumber);
+    export_command_app->add_option("-o,--output", exporting.output, "输出文件")->required();
     const std::map<std::string, novel::ExportFormat> formats = {
         {"txt", novel::ExportFormat::txt}, {"epub", novel::ExportFormat::epub}};
-    export_command_app
-        ->add_option("--format", exporting.format, "txt or epub (default: from the file's suffix)")
+    export_command_app->add_option("--format", exporting.format, "txt 或 epub（默认：按文件后缀）")
         ->transform(choice_of(formats, "txt|epub"))
         ->type_name("txt|epub");
     const std::map<std::string, novel::TextEncoding> text_encodings = {
         {"gbk", novel::TextEncoding::gbk},
         {"gb18030", novel::TextEncoding::gb18030},
         {"utf-8", novel::TextEncoding::utf8}};
-    export_command_app
-        ->add_option("--encoding", exporting.encoding, "the txt file's encoding (default: gbk)")
+    export_command_app->add_option("--encoding", exporting.encoding, "txt 文件的编码（默认：gbk）")
         ->transform(choice_of(text_encodings, "gbk|gb18030|utf-8"))
         ->type_name("gbk|gb18030|utf-8");
     export_command_app->add_flag("--bom", exporting.byte_order_mark,
-                                 "begin the txt file with a byte order mark");
+                                 "在 txt 文件开头写入字节顺序标记");
     const std::map<std::string, bool> scripts = {{"simplified", false}, {"traditional", true}};
-    export_command_app
-        ->add_option("--script", exporting.traditional,
-                     "simplified (as stored) or traditional characters")
+    export_command_app->add_option("--script", exporting.traditional, "简体（与书库相同）或繁体")
         ->transform(choice_of(scripts, "simplified|traditional"))
         ->type_name("simplified|traditional");
 
+    export_command_app->footer(kExportStatuses);
+
     UpdateCommandOptions updating{.encoding = locale};
-    CLI::App* update_command_app =
-        app.add_subcommand("update", "Fetch the newest chapters of the books in the library.");
-    update_command_app->add_option("BOOK", updating.books, "book numbers (default: every book)")
+    CLI::App* update_command_app = app.add_subcommand("update", "获取书库中各书的最新章节。");
+    update_command_app->add_option("BOOK", updating.books, "书号（默认：所有书）")
         ->check(kBookNumber);
     update_command_app->add_flag("--export", updating.export_again,
-                                 "write each updated book's last export again");
-    update_command_app->add_option("--encoding", updating.encoding, "what is printed: gbk or utf-8")
+                                 "重新写出每本有更新的书上次的导出");
+    update_command_app->add_option("--encoding", updating.encoding, "打印的编码：gbk 或 utf-8")
         ->transform(choice_of(kEncodings, "gbk|utf-8"))
         ->type_name("gbk|utf-8");
+    update_command_app->footer(kUpdateStatuses);
+    for (CLI::App* command : {read_command, download_command, library_command, remove_command,
+                              export_command_app, update_command_app}) {
+        command->group("命令");
+        command->get_help_ptr()->group("选项");
+    }
 
     try {
         app.parse(argc, argv);
