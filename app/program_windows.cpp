@@ -133,8 +133,7 @@ void ProgramWindows::open_download_window() {
     // A child of the window, so it goes with it.
     auto* controller = new DownloadController(
         download, seams_,
-        // The chapter shown, not whatever was typed into the link box since.
-        [this] { return reader_controller_ ? reader_controller_->shown_link() : std::string(); },
+        [this] { return reader_ ? gbk_from_qstring(reader_->link_box->text()) : std::string(); },
         settings_.get());
     controller->setParent(download);
     download_controller_ = controller;

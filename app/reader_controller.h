@@ -46,8 +46,6 @@ public:
     // The address of the chapter after the one shown last; at start-up the
     // one saved after the last chapter shown in an earlier run.
     [[nodiscard]] const std::string& next_chapter_link() const { return next_chapter_link_; }
-    // The chapter in the box now: a failed reading since does not change it.
-    [[nodiscard]] const std::string& shown_link() const { return shown_link_; }
     [[nodiscard]] std::int32_t paging_hot_key_id() const { return paging_hot_key_id_; }
     // A reading is under way or waiting.
     [[nodiscard]] bool busy() const { return fetching_ || !pending_.empty(); }
