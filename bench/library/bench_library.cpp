@@ -28,25 +28,14 @@ double ms_since(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-const std::vector<std::string>& sentences() {
-    static const std::vector<std::string> texts = {
-        gbk("夜色渐深，山道上只剩下他一个人的脚步声，远处的灯火一盏接一盏地熄灭了。"),
-        gbk("他停下来喘了口气，把背上的包袱往上提了提，又抬头看了一眼天边的月亮。"),
-        gbk("客栈的掌柜早已睡下，只有门口那盏旧灯笼还在风里摇来摇去，发出吱呀的声响。"),
-        gbk("她说明天一早就要出城，可城门外的路被大雨冲坏了，谁也不知道要等几天。"),
-        gbk("老人笑了笑，没有回答，只是把茶杯推到他面前，示意他先喝口热茶暖暖身子。"),
-        gbk("书生翻开那本泛黄的旧书，第一页上只写着三个字，墨迹却像是昨天才干的。"),
-    };
-    return texts;
-}
-
 // A chapter's text as extraction leaves it: CR LF, title, CR LF, paragraphs.
 std::string chapter_text(const std::string& title, std::mt19937& random) {
     std::string text = "\r\n" + title + "\r\n";
     const std::size_t size = 3000 + random() % 3000;
     while (text.size() < size) {
         text += "    ";
-        for (int k = 0; k < 3; ++k) text += sentences()[random() % sentences().size()];
+        const std::vector<std::string>& sentences = novel::fixture::sentences();
+        for (int k = 0; k < 3; ++k) text += sentences[random() % sentences.size()];
         text += "\r\n";
     }
     return text;

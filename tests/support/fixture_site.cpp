@@ -43,22 +43,6 @@ std::string link(const ChapterPage& page, std::string_view path, std::string_vie
     return out;
 }
 
-// The sentences the generated chapters are written in; none holds markup,
-// a slash, "br", "center" or "--", so each comes out of the pipeline as it is.
-const std::vector<std::string>& sentences() {
-    static const std::vector<std::string> texts = {
-        gbk("夜色渐深，山道上只剩下他一个人的脚步声，远处的灯火一盏接一盏地熄灭了。"),
-        gbk("他停下来喘了口气，把背上的包袱往上提了提，又抬头看了一眼天边的月亮。"),
-        gbk("客栈的掌柜早已睡下，只有门口那盏旧灯笼还在风里摇来摇去，发出吱呀的声响。"),
-        gbk("她说明天一早就要出城，可城门外的路被大雨冲坏了，谁也不知道要等几天。"),
-        gbk("老人笑了笑，没有回答，只是把茶杯推到他面前，示意他先喝口热茶暖暖身子。"),
-        gbk("第二天清晨，雾气还没有散开，院子里的那棵老树上落满了湿漉漉的麻雀。"),
-        gbk("书生翻开那本泛黄的旧书，第一页上只写着三个字，墨迹却像是昨天才干的。"),
-        gbk("风从窗缝里钻进来，吹得烛火一阵乱晃，墙上的影子也跟着忽长忽短。"),
-    };
-    return texts;
-}
-
 std::string sentence(std::size_t n) {
     return sentences()[n % sentences().size()] + std::to_string(n);
 }
@@ -98,6 +82,20 @@ std::vector<Paragraph> decorated_paragraphs(std::size_t seed) {
 }  // namespace
 
 std::string gbk(std::string_view utf8) { return utf16_to_gbk(utf8_to_utf16(utf8)); }
+
+const std::vector<std::string>& sentences() {
+    static const std::vector<std::string> texts = {
+        gbk("夜色渐深，山道上只剩下他一个人的脚步声，远处的灯火一盏接一盏地熄灭了。"),
+        gbk("他停下来喘了口气，把背上的包袱往上提了提，又抬头看了一眼天边的月亮。"),
+        gbk("客栈的掌柜早已睡下，只有门口那盏旧灯笼还在风里摇来摇去，发出吱呀的声响。"),
+        gbk("她说明天一早就要出城，可城门外的路被大雨冲坏了，谁也不知道要等几天。"),
+        gbk("老人笑了笑，没有回答，只是把茶杯推到他面前，示意他先喝口热茶暖暖身子。"),
+        gbk("第二天清晨，雾气还没有散开，院子里的那棵老树上落满了湿漉漉的麻雀。"),
+        gbk("书生翻开那本泛黄的旧书，第一页上只写着三个字，墨迹却像是昨天才干的。"),
+        gbk("风从窗缝里钻进来，吹得烛火一阵乱晃，墙上的影子也跟着忽长忽短。"),
+    };
+    return texts;
+}
 
 std::string chapter_page(const ChapterPage& page) {
     std::string out;

@@ -18,6 +18,11 @@ using SitePages = std::map<std::string, std::string, std::less<>>;
 // UTF-8 literal to GBK bytes; characters GBK cannot hold become "?".
 [[nodiscard]] std::string gbk(std::string_view utf8);
 
+// The sentences the generated chapters are written in, as GBK; none holds
+// markup, a slash, "br", "center" or "--", so each comes out of the
+// pipeline as it is.
+[[nodiscard]] const std::vector<std::string>& sentences();
+
 // One chapter page. Texts are GBK.
 struct ChapterPage {
     std::optional<std::string> title;    // nullopt: no title block at all
