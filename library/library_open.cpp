@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "library/connection.h"
 
@@ -101,20 +103,43 @@ sqlite::Status read_int(sqlite3* db, const char* sql, std::int64_t* value) {
 }
 
 // A file cut short still opens, and fails only when a missing page is read;
-// the header's page count gives it away at once. Skipped while a WAL holds
-// pages the main file has not got yet.
+// the header's page count gives it away at once. Everything is read inside
+// one read transaction: another process may be making the file or writing
+// its WAL meanwhile, and outside a snapshot its page count and the files'
+// sizes can disagree for a moment in a file that is perfectly sound.
 bool cut_short(sqlite3* db, const std::string& path) {
-    std::error_code error;
-    const auto wal = fs::file_size(path + "-wal", error);
-    if (!error && wal > 0) return false;
+    if (!sqlite::execute(db, "BEGIN").ok()) return false;
+    std::int64_t tables = 0;
     std::int64_t pages = 0;
     std::int64_t page_size = 0;
-    if (!read_int(db, "PRAGMA page_count", &pages).ok() ||
-        !read_int(db, "PRAGMA page_size", &page_size).ok()) {
-        return false;
+    const bool read = read_int(db, "SELECT count(*) FROM sqlite_schema", &tables).ok() &&
+                      read_int(db, "PRAGMA page_count", &pages).ok() &&
+                      read_int(db, "PRAGMA page_size", &page_size).ok();
+    bool short_file = false;
+    if (read) {
+        // While this snapshot is held, a WAL it reads from can be neither
+        // emptied nor removed; pages there are not missing from the main file.
+        std::error_code error;
+        const auto wal = fs::file_size(path + "-wal", error);
+        if (error || wal == 0) {
+            const auto size = fs::file_size(path, error);
+            short_file = !error && static_cast<std::uintmax_t>(pages * page_size) > size;
+        }
     }
-    const auto size = fs::file_size(path, error);
-    return !error && static_cast<std::uintmax_t>(pages * page_size) > size;
+    (void)sqlite::execute(db, "COMMIT");
+    return short_file;
+}
+
+// Two processes switching a new file to WAL at once would each wait for the
+// other's read lock, so SQLite answers one of them "busy" at once instead of
+// waiting; that one tries again until the other has switched it.
+sqlite::Status switch_to_wal(sqlite3* db, int busy_timeout_ms) {
+    constexpr int kPauseMs = 10;
+    for (int waited = 0;; waited += kPauseMs) {
+        sqlite::Status status = sqlite::execute(db, "PRAGMA journal_mode = WAL");
+        if ((status.code & 0xff) != SQLITE_BUSY || waited >= busy_timeout_ms) return status;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPauseMs));
+    }
 }
 
 struct Attempt {
@@ -185,10 +210,11 @@ Attempt try_open(const std::string& path, const LibraryOptions& options) {
         !status.ok()) {
         return fail(status);
     }
-    for (const char* setting : {"PRAGMA journal_mode = WAL", "PRAGMA synchronous = NORMAL"}) {
-        if (auto status = sqlite::execute(db.get(), setting); !status.ok()) {
-            return fail(status);
-        }
+    if (auto status = switch_to_wal(db.get(), options.busy_timeout_ms); !status.ok()) {
+        return fail(status);
+    }
+    if (auto status = sqlite::execute(db.get(), "PRAGMA synchronous = NORMAL"); !status.ok()) {
+        return fail(status);
     }
     if (auto status = migrate(db.get()); !status.ok()) return fail(status);
     if (options.max_pages > 0) {
