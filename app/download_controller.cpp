@@ -411,7 +411,7 @@ void DownloadController::start(RangeJob job, const std::string& book) {
                     controller->seams_.show_message(text);
                 });
             }
-            if (epub && outcome.range.end == RangeEnd::reached_end) {
+            if (epub && outcome.range.went_all_the_way()) {
                 export_epub(keeper.library(), book, text_path, &outcome, run.stop_token());
             }
             return outcome;

@@ -43,6 +43,9 @@ QString ending_text(const RunEnding& ending) {
     switch (result.end) {
         case RangeEnd::reached_end:
             return done + where + epub_lines(ending);
+        case RangeEnd::newest_chapter:
+            return done + where + QStringLiteral("\r\n") +
+                   qstring_from_gbk(newest_chapter_line(result)) + epub_lines(ending);
         case RangeEnd::no_next_link:
         case RangeEnd::repeated_link:
         case RangeEnd::page_limit:

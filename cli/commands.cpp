@@ -22,6 +22,7 @@ std::string gbk(std::u16string_view text) { return utf16_to_gbk(text); }
 int exit_status(const RangeResult& result) {
     switch (result.end) {
         case RangeEnd::reached_end:
+        case RangeEnd::newest_chapter:
             return kReachedEnd;
         case RangeEnd::no_next_link:
         case RangeEnd::repeated_link:

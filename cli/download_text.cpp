@@ -41,6 +41,8 @@ std::string download_end_message(const RangeResult& result, const std::string& o
         case RangeEnd::reached_end:
             return gbk(u"下载完毕：") + count(result.pages) + gbk(u"页，已写入 ") +
                    gbk_from_utf8(output_path);
+        case RangeEnd::newest_chapter:
+            return newest_chapter_line(result) + gbk(u"已写入 ") + gbk_from_utf8(output_path);
         case RangeEnd::no_next_link:
         case RangeEnd::repeated_link:
         case RangeEnd::page_limit:

@@ -30,6 +30,11 @@ std::string broken_chain_line(const RangeResult& result) {
     return line + gbk(u"），未到达结束章节。");
 }
 
+std::string newest_chapter_line(const RangeResult& result) {
+    return gbk(u"已下载到本书最新一章，共") + count(result.pages) +
+           gbk(u"页（其后一页网站上尚未发布）。");
+}
+
 std::string journal_problem_line(const RangeResult& result) {
     switch (result.journal_problem) {
         case JournalProblem::other_site:
@@ -57,6 +62,8 @@ std::string final_message(const RangeResult& result, std::string_view output_pat
     switch (result.end) {
         case RangeEnd::reached_end:
             return done;
+        case RangeEnd::newest_chapter:
+            return done + "\r\n" + newest_chapter_line(result);
         case RangeEnd::no_next_link:
         case RangeEnd::repeated_link:
         case RangeEnd::page_limit:

@@ -17,6 +17,8 @@ namespace novel {
 [[nodiscard]] std::string broken_chain_line(const RangeResult& result);
 // Why a journal was not continued, in one sentence (GBK).
 [[nodiscard]] std::string journal_problem_line(const RangeResult& result);
+// A run without an end that reached the page the book has not got yet.
+[[nodiscard]] std::string newest_chapter_line(const RangeResult& result);
 
 // The box at the end of a run. can_continue: a journal was left beside the
 // file, so the run can be continued.

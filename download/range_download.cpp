@@ -84,6 +84,7 @@ private:
         ByteData body;
         std::string reason;
         bool retries_ran_out = false;
+        bool not_found = false;  // the site answered 404
     };
 
     Fetched fetch_with_retries(const std::string& link);
@@ -130,7 +131,9 @@ Run::Fetched Run::fetch_with_retries(const std::string& link) {
             return {.kind = kind, .body = std::move(answer.body)};
         }
         std::string reason = failure_reason(answer);
-        if (kind == AnswerKind::failed) return {.kind = kind, .reason = std::move(reason)};
+        if (kind == AnswerKind::failed) {
+            return {.kind = kind, .reason = std::move(reason), .not_found = answer.status == 404};
+        }
         // A page without its chapter is the site's way of saying "too many".
         const bool no_chapter = answer.succeeded();
         if (answer.status == 429 || answer.status == 503 || no_chapter) source_.slow_down();
@@ -183,6 +186,12 @@ std::optional<RangeResult> Run::fetch_page(const std::string& link, Fetched* fet
     *fetched = fetch_with_retries(link);
     if (fetched->kind == AnswerKind::stopped) return broken_off(ended(RangeEnd::stopped));
     if (fetched->kind != AnswerKind::failed) return std::nullopt;
+    // Without an end the run goes as far as the book does: a next link to a
+    // page the site has not got yet is the book's newest chapter reached,
+    // not a failure. Only the start page's 404 is one.
+    if (run_.request.end.empty() && fetched->not_found && progress_.pages > 0) {
+        return finished(RangeEnd::newest_chapter);
+    }
     RangeResult failed = ended(RangeEnd::fetch_failed);
     failed.failed_link = link;
     failed.fetch_reason = fetched->reason;

@@ -76,6 +76,7 @@ struct DownloadOptions {
 enum class RangeEnd {
     reached_end,      // the page at the end address was fetched last
     no_next_link,     // a page named no next page
+    newest_chapter,   // no end was given, and the next link led to a page not there yet (404)
     repeated_link,    // a next link led back to a page of this run
     page_limit,       // page_limit pages without reaching the end address
     stopped,          // the user stopped it
@@ -105,6 +106,10 @@ struct RangeResult {
     bool network_failed = false;  // fetch_failed: retries ran out on a failure that may heal
     JournalProblem journal_problem = JournalProblem::none;  // journal_refused
     RangeRequest journal_range;  // journal_refused: the range the journal continues
+    // The run went as far as was asked: to the end, or to the newest chapter.
+    [[nodiscard]] bool went_all_the_way() const {
+        return end == RangeEnd::reached_end || end == RangeEnd::newest_chapter;
+    }
     // The journal is left beside the file: the run can be continued.
     [[nodiscard]] bool can_continue() const {
         return end == RangeEnd::stopped || end == RangeEnd::fetch_failed ||

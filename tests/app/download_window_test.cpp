@@ -258,7 +258,7 @@ TEST_F(DownloadRangeTest, ASecondPageOfAChapterIsABlockOfItsOwn) {
     EXPECT_EQ(file_contents(output_), block(0) + block(1) + block(2));
 }
 
-TEST_F(DownloadRangeTest, ARunPastTheBooksEndStopsAtTheMissingPageAndSaysSo) {
+TEST_F(DownloadRangeTest, ARunPastTheBooksEndStopsAtTheMissingPageAndSaysWhy) {
     serve_book({.book = "123", .chapter_count = 3});
     for (const auto& [start, end] : {std::pair{"2", "9"}, std::pair{"2", "1"}}) {
         recorded.messages.clear();
@@ -278,6 +278,19 @@ TEST_F(DownloadRangeTest, ARunPastTheBooksEndStopsAtTheMissingPageAndSaysSo) {
                       QString::fromStdString(output_.string()) +
                       utf8("\r\n打开下载窗口点击“继续下载”可从此处接着下载。"));
     }
+
+    // Asked to go as far as the book goes, the run ends there truthfully.
+    recorded.messages.clear();
+    server_->clear_requests();
+    set_range("123", "2", "");
+    download_range();
+    EXPECT_EQ(requests(), (std::vector<std::string>{"/123/2.html", "/123/3.html", "/123/4.html"}));
+    EXPECT_EQ(file_contents(output_), block(1) + block(2));
+    EXPECT_EQ(recorded.messages,
+              (std::vector<QString>{
+                  kDone + where() +
+                  utf8("\r\n已下载到本书最新一章，共2页（其后一页网站上尚未发布）。")}));
+    EXPECT_FALSE(fs::exists(output_.string() + ".progress"));
 }
 
 TEST_F(DownloadRangeTest, AnOutputFileThatCannotBeWrittenIsReportedNotAnnounced) {

@@ -153,6 +153,33 @@ TEST_F(RangeDownload, APageThatIsNoChapterIsNeverWrittenAndStopsTheRun) {
     }
 }
 
+TEST_F(RangeDownload, WithoutAnEndTheRunGoesToTheNewestChapterAndSaysSo) {
+    // Chapter 5 links on to 6, which the site has not got yet.
+    const RangeResult result = run("3", "");
+    EXPECT_EQ(result.end, RangeEnd::newest_chapter);
+    EXPECT_TRUE(result.went_all_the_way());
+    EXPECT_FALSE(result.can_continue());
+    EXPECT_EQ(result.pages, 3u);
+    EXPECT_EQ(file_contents(output_), blocks({3, 4, 5}));
+    EXPECT_EQ(std::count(pages_.fetched.begin(), pages_.fetched.end(), site("/123/6.html")), 1)
+        << "the missing page is asked for once, not retried";
+    EXPECT_FALSE(fs::exists(journal_path(output_.string())));
+    const std::string message = final_message(result, output_.string(), false);
+    EXPECT_TRUE(message.starts_with(fixture::gbk("下载完毕，请到同目录查看")));
+    EXPECT_NE(message.find(fixture::gbk("最新一章，共3页")), std::string::npos);
+
+    // A start page that is not there is a failure still, and so is a last
+    // page the site will not give, however far the run got.
+    EXPECT_EQ(run("9", "").end, RangeEnd::fetch_failed);
+    pages_.script("/123/5.html",
+                  std::vector<PageAnswer>(1 + kQuickRetries.retries, PageAnswer{.status = 503}));
+    const RangeResult unavailable = run("3", "");
+    EXPECT_EQ(unavailable.end, RangeEnd::fetch_failed);
+    EXPECT_TRUE(unavailable.can_continue());
+    // With an end given, a 404 before it is a gap in the book, not its end.
+    EXPECT_EQ(run("3", "7").end, RangeEnd::fetch_failed);
+}
+
 TEST_F(RangeDownload, ARateLimitPageIsWaitedOutAndAsksTheSourceForLess) {
     const PageAnswer too_many{.body = fixture::gbk("<html>访问过于频繁</html>"), .status = 200};
     pages_.script("/123/2.html", {too_many, too_many, {.status = 200}});
