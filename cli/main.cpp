@@ -5,6 +5,9 @@
 //                  [--encoding gbk|utf-8] [--quiet]
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <string>
 
@@ -79,24 +82,54 @@ bool is_number_chain(const std::string& text, bool one_underscore_at_most) {
     return digit_before && (!one_underscore_at_most || underscores <= 1);
 }
 
+// The help names what a number is in the argument's own description.
 const CLI::Validator kBookNumber(
     [](const std::string& text) {
-        return is_number_chain(text, false) ? std::string() : "not a book number: " + text;
+        return is_number_chain(text, false) ? std::string() : "不是书号：" + text;
     },
-    "NUMBER");
+    "");
 const CLI::Validator kChapterNumber(
     [](const std::string& text) {
-        return is_number_chain(text, true) ? std::string() : "not a chapter number: " + text;
+        return is_number_chain(text, true) ? std::string() : "不是章节序号：" + text;
     },
-    "NUMBER");
+    "");
+
+// A whole number from least to most, said in the tool's language.
+CLI::Validator whole_number_between(int least, int most) {
+    return CLI::Validator(
+        [least, most](const std::string& text) {
+            const std::string range = std::to_string(least) + " 到 " + std::to_string(most);
+            int value = 0;
+            const char* end = text.data() + text.size();
+            const auto [stop, error] = std::from_chars(text.data(), end, value);
+            if (error != std::errc() || stop != end || value < least || value > most) {
+                return "应为 " + range + " 之间的整数：" + text;
+            }
+            return std::string();
+        },
+        "");
+}
 
 const std::map<std::string, novel::cli::Encoding> kEncodings = {
     {"gbk", novel::cli::Encoding::gbk}, {"utf-8", novel::cli::Encoding::utf8}};
 
-// A choice among named values; its help names them as "a|b", nothing more.
+// A choice among named values, any case; its help names them as "a|b",
+// nothing more. The name becomes its value's number, which CLI11 reads
+// into the option's enum or bool.
 template <typename Value>
 CLI::Validator choice_of(const std::map<std::string, Value>& values, const std::string& shown) {
-    return CLI::CheckedTransformer(values, CLI::ignore_case).description("").name(shown);
+    return CLI::Validator(
+        [values, shown](std::string& text) {
+            std::string lower = text;
+            std::ranges::transform(lower, lower.begin(), [](unsigned char c) {
+                return static_cast<char>(std::tolower(c));
+            });
+            const auto found = values.find(lower);
+            if (found == values.end()) return "应为 " + shown + " 之一：" + text;
+            text = std::to_string(static_cast<int>(found->second));
+            return std::string();
+        },
+        "");
 }
 
 // What a usage error says, in the tool's language; option names and values stay as given.
@@ -120,11 +153,22 @@ std::string usage_message(const CLI::ParseError& error, int argc, char** argv,
         if (what.ends_with(" is required")) what.resize(what.size() - 12);
         return "缺少参数：" + what;
     }
+    // CLI11 writes "NAME: why"; the why is ours.
+    const auto named = [&what](const char* separator) {
+        const std::size_t colon = what.find(": ");
+        return colon == std::string::npos
+                   ? what
+                   : what.substr(0, colon) + separator + what.substr(colon + 2);
+    };
     if (dynamic_cast<const CLI::ValidationError*>(&error) != nullptr ||
         dynamic_cast<const CLI::ConversionError*>(&error) != nullptr) {
-        return "无效的值：" + what;
+        return "无效的值：" + named("：");
     }
     if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr) {
+        const std::size_t colon = what.find(": ");
+        if (what.ends_with(" missing") && colon != std::string::npos) {
+            return "缺少值：" + what.substr(0, colon);
+        }
         return "参数个数不对：" + what;
     }
     return "用法错误：" + what;
@@ -155,13 +199,14 @@ int main(int argc, char** argv) {
     app.fallthrough();
     LibraryChoice library{.path = novel::default_library_path()};
     app.add_option("--library", library.path,
-                   "保存所有已获取页面的书库文件（默认：" + library.path + "）");
+                   "保存所有已获取页面的书库文件（默认：" + library.path + "）")
+        ->type_name("FILE");
     app.add_flag("--no-library", library.off, "本次不写入书库");
 
     ReadOptions read;
     read.encoding = locale;
     CLI::App* read_command = app.add_subcommand("read", "打印一章的正文。");
-    read_command->add_option("URL", read.url, "章节页的地址")->required();
+    read_command->add_option("URL", read.url, "章节页的地址")->required()->type_name("");
     read_command->add_flag("--next", read.next_only, "只打印下一页的地址");
     read_command->add_option("--encoding", read.encoding, "打印的编码：gbk 或 utf-8")
         ->transform(choice_of(kEncodings, "gbk|utf-8"))
@@ -171,23 +216,30 @@ int main(int argc, char** argv) {
     DownloadCommandOptions download;
     download.output = std::string(novel::OUTPUT_FILE_NAME);
     download.print_encoding = locale;
-    std::string file_encoding = "gbk";
     CLI::App* download_command =
         app.add_subcommand("download", "把书号 BOOK 从 START 到 END 的各章写入一个文件。");
-    download_command->add_option("BOOK", download.book, "书号，与地址中的相同")->check(kBookNumber);
-    download_command->add_option("START", download.start, "起始章节序号")->check(kChapterNumber);
-    download_command->add_option("END", download.end, "结束章节序号")->check(kChapterNumber);
-    download_command->add_option("-o,--output", download.output,
-                                 "输出文件（默认：当前目录的 文本.txt）");
+    download_command->add_option("BOOK", download.book, "书号，与地址中的相同")
+        ->check(kBookNumber)
+        ->type_name("");
+    download_command->add_option("START", download.start, "起始章节序号")
+        ->check(kChapterNumber)
+        ->type_name("");
+    download_command->add_option("END", download.end, "结束章节序号")
+        ->check(kChapterNumber)
+        ->type_name("");
+    download_command
+        ->add_option("-o,--output", download.output, "输出文件（默认：当前目录的 文本.txt）")
+        ->type_name("FILE");
     download_command->add_flag("--continue", download.continue_run,
                                "接着下载 --output 未完成的下载");
     download_command
         ->add_option("--ahead", download.ahead, "沿下一页链接同时获取的页数，1（逐页）到 8；默认 4")
-        ->check(CLI::Range(1, novel::kMostFetchAhead).description(""))
+        ->check(whole_number_between(1, novel::kMostFetchAhead))
         ->type_name("1-8");
+    const std::map<std::string, bool> file_encodings = {{"gbk", false}, {"utf-8", true}};
     download_command
-        ->add_option("--encoding", file_encoding, "文件的编码：gbk（与窗口相同）或 utf-8")
-        ->check(CLI::IsMember({"gbk", "utf-8"}, CLI::ignore_case).description(""))
+        ->add_option("--encoding", download.utf8_file, "文件的编码：gbk（与窗口相同）或 utf-8")
+        ->transform(choice_of(file_encodings, "gbk|utf-8"))
         ->type_name("gbk|utf-8");
     download_command->add_flag("-q,--quiet", download.quiet, "不显示进度");
     download_command->footer(kDownloadStatuses);
@@ -204,13 +256,21 @@ int main(int argc, char** argv) {
     RemoveOptions removal{.encoding = locale};
     CLI::App* remove_command =
         library_command->add_subcommand("remove", "从书库中删除一本书及其所有页面。");
-    remove_command->add_option("BOOK", removal.book, "书号")->required()->check(kBookNumber);
+    remove_command->add_option("BOOK", removal.book, "书号")
+        ->required()
+        ->check(kBookNumber)
+        ->type_name("");
 
     ExportCommandOptions exporting{.print_encoding = locale};
     CLI::App* export_command_app =
         app.add_subcommand("export", "把书库中的一本书导出为 txt 或 EPUB 文件。");
-    export_command_app->add_option("BOOK", exporting.book, "书号")->required()->check(kBookNumber);
-    export_command_app->add_option("-o,--output", exporting.output, "输出文件")->required();
+    export_command_app->add_option("BOOK", exporting.book, "书号")
+        ->required()
+        ->check(kBookNumber)
+        ->type_name("");
+    export_command_app->add_option("-o,--output", exporting.output, "输出文件")
+        ->required()
+        ->type_name("FILE");
     const std::map<std::string, novel::ExportFormat> formats = {
         {"txt", novel::ExportFormat::txt}, {"epub", novel::ExportFormat::epub}};
     export_command_app->add_option("--format", exporting.format, "txt 或 epub（默认：按文件后缀）")
@@ -235,7 +295,8 @@ int main(int argc, char** argv) {
     UpdateCommandOptions updating{.encoding = locale};
     CLI::App* update_command_app = app.add_subcommand("update", "获取书库中各书的最新章节。");
     update_command_app->add_option("BOOK", updating.books, "书号（默认：所有书）")
-        ->check(kBookNumber);
+        ->check(kBookNumber)
+        ->type_name("");
     update_command_app->add_flag("--export", updating.export_again,
                                  "重新写出每本有更新的书上次的导出");
     update_command_app->add_option("--encoding", updating.encoding, "打印的编码：gbk 或 utf-8")
@@ -252,7 +313,7 @@ int main(int argc, char** argv) {
         app.parse(argc, argv);
         if (download_command->parsed() && !download.continue_run &&
             (download.book.empty() || download.start.empty() || download.end.empty())) {
-            throw CLI::RequiredError("BOOK START END (or --continue)");
+            throw CLI::RequiredError("BOOK START END（或 --continue）");
         }
     } catch (const CLI::CallForHelp& help) {
         return app.exit(help);
@@ -267,7 +328,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "novel: %s（见 novel --help）\n", message.c_str());
         return kUsage;
     }
-    download.utf8_file = file_encoding == "utf-8";
 
     read.library = library;
     download.library = library;

@@ -189,7 +189,9 @@ TEST_F(NovelTool, EndingsGiveTheStatusesAScriptExpects) {
          "no/such/folder/t.txt"},
         {{"download", "--continue", "-o", "never.txt"}, 2, "没有可以继续的下载"},
         {{"download", "77", "1"}, 2, "END"},
-        {{"download", "77", "one", "2"}, 2, "not a chapter number: one"},
+        {{"download", "77", "one", "2"}, 2, "无效的值：START：不是章节序号：one"},
+        {{"download", "--ahead", "9", "77", "1", "2"}, 2, "--ahead：应为 1 到 8 之间的整数：9"},
+        {{"download", "--encoding", "latin1", "77", "1", "2"}, 2, "应为 gbk|utf-8 之一：latin1"},
         {{"download", "--ahead", "x", "77", "1", "2"}, 2, "--ahead"},
         {{"read", "--colour", "x"}, 2, "--colour"},
         {{"read", "https://127.0.0.1:1/1.html"}, 4, "无法连接网站"},
@@ -201,6 +203,14 @@ TEST_F(NovelTool, EndingsGiveTheStatusesAScriptExpects) {
         EXPECT_NE(finished.err.find(ending.error), std::string::npos) << finished.err;
         EXPECT_TRUE(finished.err.starts_with("novel: ")) << finished.err;
         EXPECT_EQ(std::count(finished.err.begin(), finished.err.end(), '\n'), 1) << finished.err;
+    }
+    // Each command's help speaks Chinese: no English words of the parser's own.
+    for (const char* command : {"read", "download", "library", "export", "update"}) {
+        const Finished help = run({command, "--help"});
+        EXPECT_EQ(help.status, 0);
+        for (const char* english : {"TEXT", "NUMBER", "INT", "Usage", "OPTIONS", "Options"}) {
+            EXPECT_EQ(help.out.find(english), std::string::npos) << command << ": " << english;
+        }
     }
 }
 
