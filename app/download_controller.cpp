@@ -245,25 +245,40 @@ bool DownloadController::confirm_range(const RangeRequest& request) {
 }
 
 bool DownloadController::confirm_overwrite(const RangeRequest& request, std::string* path) {
-    const std::optional<std::uint64_t> size = [&]() -> std::optional<std::uint64_t> {
-        std::ifstream file(*path, std::ios::binary | std::ios::ate);
-        if (!file) return std::nullopt;
-        return static_cast<std::uint64_t>(file.tellg());
-    }();
-    // An unfinished run is the journal's to continue or replace, as before.
-    if (!size || *size == 0 || read_journal(*path).has_value()) return true;
-    // The same range downloaded again is no loss.
-    if (stored_text) {
-        if (const std::optional<std::string> text =
-                stored_text(chapter_address(request.book, request.start))) {
-            const bool utf8 = window_->encoding_box->currentIndex() == 1;
-            if (file_begins_with(*path, utf8 ? utf8_of_gbk(*text) : *text)) return true;
+    const QString shown_path = QString::fromStdString(*path);
+    QString question;
+    if (const std::optional<Journal> journal = read_journal(*path)) {
+        // An unfinished run of the same range is restarted as asked; one of
+        // another range would be lost, and 「继续下载」 could still finish it.
+        const JournalState& state = journal->state;
+        if (state.book == request.book && state.start == request.start &&
+            state.end == request.end) {
+            return true;
         }
+        const QString end = state.end.empty()
+                                ? QStringLiteral("本书最新一章")
+                                : QStringLiteral("第%1章").arg(qstring_from_gbk(state.end));
+        question =
+            QStringLiteral(
+                "%1 中有一次未完成的下载（书号%2，从第%3章到%4，已下载%5页），"
+                "开始新的下载会替换它。要覆盖它吗？")
+                .arg(shown_path, qstring_from_gbk(state.book), qstring_from_gbk(state.start), end)
+                .arg(state.pages);
+    } else {
+        const std::optional<std::uint64_t> size = file_size(*path);
+        if (!size || *size == 0) return true;
+        // The same range downloaded again is no loss.
+        if (stored_text) {
+            if (const std::optional<std::string> text =
+                    stored_text(chapter_address(request.book, request.start))) {
+                const bool utf8 = window_->encoding_box->currentIndex() == 1;
+                if (file_begins_with(*path, utf8 ? utf8_of_gbk(*text) : *text)) return true;
+            }
+        }
+        question = QStringLiteral("%1 已有另一次下载完成的内容，要覆盖它吗？").arg(shown_path);
     }
-    const int choice =
-        seams_.choose(QStringLiteral("%1 已有另一次下载完成的内容，要覆盖它吗？")
-                          .arg(QString::fromStdString(*path)),
-                      {QStringLiteral("覆盖"), QStringLiteral("另存为…"), QStringLiteral("取消")});
+    const int choice = seams_.choose(
+        question, {QStringLiteral("覆盖"), QStringLiteral("另存为…"), QStringLiteral("取消")});
     if (choice == 0) return true;
     if (choice != 1) return false;
     const std::string name = book_name ? book_name(request.book) : request.book;

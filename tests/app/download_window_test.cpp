@@ -431,6 +431,37 @@ TEST_F(DownloadRangeTest, AFinishedDownloadOfAnotherRangeIsNotReplacedWithoutAsk
     EXPECT_EQ(recorded.messages.back(), kDone + utf8("\r\n文件在：") + recorded.save_path);
 }
 
+TEST_F(DownloadRangeTest, AnUnfinishedDownloadOfAnotherRangeIsNotReplacedWithoutAsking) {
+    book_ = fixture::generate_book({.book = "123", .chapter_count = 4});
+    fixture::SitePages site = fixture::as_site(book_);
+    site.erase("/123/3.html");
+    serve(site);
+    set_range("123", "1", "4");
+    download_range();
+    ASSERT_TRUE(recorded.messages.back().startsWith(kUnfinished));
+    const std::string unfinished = file_contents(output_);
+    recorded.choice_questions.clear();
+
+    // Another range: the question names the run that would be lost.
+    server_->clear_requests();
+    set_range("123", "2", "2");
+    recorded.choices = {2};
+    QTest::mouseClick(download_->start_button, Qt::LeftButton);
+    ASSERT_EQ(recorded.choice_questions.size(), 1u);
+    EXPECT_TRUE(recorded.choice_questions[0].contains(
+        utf8("中有一次未完成的下载（书号123，从第1章到第4章，已下载2页）")))
+        << recorded.choice_questions[0].toStdString();
+    QTest::qWait(200);
+    EXPECT_TRUE(requests().empty());
+    EXPECT_EQ(file_contents(output_), unfinished);
+    EXPECT_TRUE(fs::exists(output_.string() + ".progress"));
+
+    // The same range started afresh is what was asked for: no question.
+    set_range("123", "1", "4");
+    download_range();
+    EXPECT_EQ(recorded.choice_questions.size(), 1u) << "asked again";
+}
+
 TEST_F(DownloadRangeTest, UTF8AndTheEpubAreWrittenWhenChosenAndRemembered) {
     serve_book({.book = "123", .chapter_count = 3});
     download_->encoding_box->setCurrentIndex(1);
