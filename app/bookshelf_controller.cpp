@@ -1,8 +1,10 @@
 #include "app/bookshelf_controller.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
+#include <QFont>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -12,12 +14,12 @@
 #include "app/bookshelf_window.h"
 #include "app/gbk_qstring.h"
 #include "app/reader_settings.h"
-#include "app/update_lines.h"
 #include "download/page_source.h"
-#include "library/epub_writer.h"
+#include "library/book_export.h"
 #include "library/library.h"
-#include "library/txt_export.h"
+#include "update/export_again.h"
 #include "update/update_books.h"
+#include "update/update_lines.h"
 
 namespace novel {
 namespace {
@@ -26,44 +28,40 @@ constexpr std::string_view FORMAT_CHOICE = "export_format";
 constexpr std::string_view ENCODING_CHOICE = "export_encoding";
 constexpr std::string_view SCRIPT_CHOICE = "export_script";
 
-struct ExportRequest {
-    std::string library_path;
-    std::string book_number;
-    std::string output_path;
-    bool epub = true;
-    TextEncoding encoding = TextEncoding::gbk;
-    bool traditional = false;
-};
+constexpr std::string_view EXPORT_AGAIN_CHOICE = "export_again_after_update";
 
 struct ExportOutcome {
     bool ok = false;
     QString reason;
 };
 
-// On the export's own thread, over a library connection of its own.
-ExportOutcome run_export(const ExportRequest& request, std::stop_token stop) {
-    OpenResult opened = open_library(request.library_path);
-    if (!opened.library)
+// On the export's own thread, over a library connection of its own; a
+// written export is remembered, for writing it again after an update.
+ExportOutcome run_export(const std::string& library_path, const std::string& book,
+                         const ExportRecord& record, std::stop_token stop) {
+    OpenResult opened = open_library(library_path);
+    if (!opened.library) {
         return {.ok = false, .reason = QString::fromStdString(opened.status.message)};
-    if (!request.epub) {
-        const TxtExportResult written =
-            export_txt(*opened.library, request.book_number, request.output_path,
-                       {.encoding = request.encoding});
-        if (written.end == TxtExportEnd::written) return {.ok = true, .reason = {}};
-        if (written.end == TxtExportEnd::no_pages)
-            return {.ok = false, .reason = QStringLiteral("这本书没有存下的章节")};
-        return {.ok = false,
-                .reason = QString::fromStdString(written.end == TxtExportEnd::file_failed
-                                                     ? written.file_reason
-                                                     : written.library_status.message)};
     }
-    const Chain chain = opened.library->chain(request.book_number);
-    if (!chain.status.ok())
-        return {.ok = false, .reason = QString::fromStdString(chain.status.message)};
-    const EpubResult written = write_epub(
-        chain.book, chain.walk,
-        {.output_path = request.output_path, .traditional = request.traditional, .stop = stop});
-    return {.ok = written.ok, .reason = QString::fromStdString(written.reason)};
+    const BookExportResult written = export_book(*opened.library, book, record, stop);
+    switch (written.end) {
+        case BookExportEnd::written:
+            break;
+        case BookExportEnd::no_pages:
+            return {.ok = false, .reason = QStringLiteral("这本书没有存下的章节")};
+        case BookExportEnd::stopped:
+            return {.ok = false, .reason = QStringLiteral("已停止")};
+        default:
+            return {.ok = false, .reason = QString::fromStdString(written.reason)};
+    }
+    // The file is written either way; only writing it again later would miss it.
+    if (const LibraryStatus remembered = opened.library->remember_export(book, record);
+        !remembered.ok()) {
+        return {.ok = true,
+                .reason = QStringLiteral("（未能在书库中记下这次导出：%1）")
+                              .arg(QString::fromStdString(remembered.message))};
+    }
+    return {.ok = true, .reason = {}};
 }
 
 QString when_text(std::int64_t seconds) {
@@ -83,6 +81,10 @@ BookshelfController::BookshelfController(BookshelfWindow* window, const ProgramS
     window_->format_box->setCurrentIndex(settings_->choice(FORMAT_CHOICE, 0));
     window_->encoding_box->setCurrentIndex(settings_->choice(ENCODING_CHOICE, 0));
     window_->script_box->setCurrentIndex(settings_->choice(SCRIPT_CHOICE, 0));
+    window_->export_again_box->setChecked(settings_->choice(EXPORT_AGAIN_CHOICE, 0) == 1);
+    QObject::connect(window_->export_again_box, &QCheckBox::toggled, this, [this](bool checked) {
+        settings_->save_choice(EXPORT_AGAIN_CHOICE, checked ? 1 : 0);
+    });
     QObject::connect(window_->open_button, &QPushButton::clicked, this,
                      [this] { open_selected(); });
     QObject::connect(window_->books, &QTreeWidget::itemDoubleClicked, this,
@@ -94,7 +96,9 @@ BookshelfController::BookshelfController(BookshelfWindow* window, const ProgramS
     QObject::connect(window_->export_button, &QPushButton::clicked, this,
                      [this] { export_selected(); });
     QObject::connect(window_->update_button, &QPushButton::clicked, this,
-                     [this] { check_updates(); });
+                     [this] { check_updates(false); });
+    QObject::connect(window_->update_all_button, &QPushButton::clicked, this,
+                     [this] { check_updates(true); });
     fill_rows();
 }
 
@@ -114,6 +118,15 @@ void BookshelfController::fill_rows() {
         item->setText(author_column, qstring_from_gbk(row.book.author));
         item->setText(pages_column, QString::number(row.pages));
         item->setText(newest_column, qstring_from_gbk(row.newest_title));
+        if (row.unread_chapters > 0) {
+            // A book with chapters waiting stands out by its name too.
+            item->setText(unread_column, QString::number(row.unread_chapters));
+            item->setToolTip(unread_column,
+                             QStringLiteral("%1 章还没有读").arg(row.unread_chapters));
+            QFont bold = item->font(name_column);
+            bold.setBold(true);
+            item->setFont(name_column, bold);
+        }
         if (row.place) {
             item->setText(read_column, qstring_from_gbk(row.place->title) + QStringLiteral("　") +
                                            when_text(row.place->read_at));
@@ -204,34 +217,42 @@ void BookshelfController::export_selected() {
     if (chosen.isEmpty()) return;
     constexpr TextEncoding encodings[] = {TextEncoding::gbk, TextEncoding::utf8,
                                           TextEncoding::gb18030};
-    const ExportRequest request{
-        .library_path = seams_.library_file,
-        .book_number = *book,
-        .output_path = chosen.toStdString(),
-        .epub = epub,
+    const ExportRecord record{
+        .path = chosen.toStdString(),
+        .format = epub ? ExportFormat::epub : ExportFormat::txt,
         .encoding = encodings[std::clamp(window_->encoding_box->currentIndex(), 0, 2)],
         .traditional = window_->script_box->currentIndex() == 1,
+        .exported_at = QDateTime::currentSecsSinceEpoch(),
     };
     window_->note->setText(QStringLiteral("正在导出……"));
     window_->export_button->setEnabled(false);
     export_job_.start(
-        [request](const JobLink& run) { return run_export(request, run.stop_token()); },
+        [record, book = *book, library_path = seams_.library_file](const JobLink& run) {
+            return run_export(library_path, book, record, run.stop_token());
+        },
         [this, chosen](const ExportOutcome& outcome) {
             window_->export_button->setEnabled(true);
-            window_->note->setText(outcome.ok ? QStringLiteral("已导出到：%1").arg(chosen)
-                                              : QStringLiteral("导出失败：%1").arg(outcome.reason));
+            window_->note->setText(outcome.ok
+                                       ? QStringLiteral("已导出到：%1").arg(chosen) + outcome.reason
+                                       : QStringLiteral("导出失败：%1").arg(outcome.reason));
         });
 }
 
-void BookshelfController::check_updates() {
+void BookshelfController::check_updates(bool every_book) {
     if (update_job_.running()) return;
-    std::vector<std::string> books;
-    if (const std::string* book = selected_book()) books.push_back(*book);
+    std::vector<std::string> books;  // empty: every book
+    if (!every_book) {
+        const std::string* book = selected_book();
+        if (book == nullptr) return;
+        books.push_back(*book);
+    }
+    const bool export_again = window_->export_again_box->isChecked();
     window_->note->setText(QStringLiteral("正在检查更新……"));
     window_->update_button->setEnabled(false);
+    window_->update_all_button->setEnabled(false);
     // The run reads and writes the library over a connection of its own.
     update_job_.start(
-        [books, library_path = seams_.library_file](const JobLink& run) {
+        [books, export_again, library_path = seams_.library_file](const JobLink& run) {
             QStringList lines;
             OpenResult opened = open_library(library_path);
             if (!opened.library) {
@@ -240,15 +261,23 @@ void BookshelfController::check_updates() {
                 return lines;
             }
             SerialPages pages;
-            for (const BookUpdate& update :
-                 update_books(*opened.library, books, pages, {}, run.stop_token())) {
-                lines << update_line_text(update);
+            const std::vector<BookUpdate> updates =
+                update_books(*opened.library, books, pages, {}, run.stop_token());
+            for (const BookUpdate& update : updates) {
+                lines << qstring_from_gbk(update_line(update));
+            }
+            if (export_again) {
+                for (const ExportAgain& again :
+                     export_updated_books(*opened.library, updates, run.stop_token())) {
+                    lines << qstring_from_gbk(export_again_line(again));
+                }
             }
             if (lines.isEmpty()) lines << QStringLiteral("书库中没有书");
             return lines;
         },
         [this](const QStringList& lines) {
             window_->update_button->setEnabled(true);
+            window_->update_all_button->setEnabled(true);
             window_->note->setText(lines.join(QLatin1Char('\n')));
             fill_rows();
         });

@@ -32,9 +32,10 @@ public:
     QWidget* show_chapters();
     void remove_selected();
     void export_selected();
-    // 「检查更新」: the selected book, or every book when none is selected,
-    // off the window thread; one line per book in the note.
-    void check_updates();
+    // 「检查更新」 of the selected book, or 「全部检查更新」, off the window
+    // thread; one line per book in the note, and one per export written
+    // again when 「更新后重新导出」 is on.
+    void check_updates(bool every_book);
 
     // Book numbers, as the rows show them.
     [[nodiscard]] const std::vector<std::string>& row_books() const { return row_books_; }

@@ -1,5 +1,6 @@
 #include "app/bookshelf_window.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -20,7 +21,7 @@ BookshelfWindow::BookshelfWindow() {
     books->setRootIsDecorated(false);
     books->setHeaderLabels({QStringLiteral("书名"), QStringLiteral("作者"),
                             QStringLiteral("已存页数"), QStringLiteral("最新章节"),
-                            QStringLiteral("上次读到")});
+                            QStringLiteral("未读"), QStringLiteral("上次读到")});
     books->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     open_button = new QPushButton(QStringLiteral("打开"), this);
@@ -35,7 +36,11 @@ BookshelfWindow::BookshelfWindow() {
     script_box = new QComboBox(this);
     script_box->addItems({QStringLiteral("简体"), QStringLiteral("繁体")});
     update_button = new QPushButton(QStringLiteral("检查更新"), this);
-    update_button->setToolTip(QStringLiteral("选中的书；未选中时为全部书"));
+    update_button->setToolTip(QStringLiteral("获取选中的书的新章节"));
+    update_all_button = new QPushButton(QStringLiteral("全部检查更新"), this);
+    export_again_box = new QCheckBox(QStringLiteral("更新后重新导出"), this);
+    export_again_box->setToolTip(
+        QStringLiteral("有新章节的书按上次导出的文件、格式和编码重新导出"));
     note = new QLabel(this);
     note->setWordWrap(true);
     note->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -43,13 +48,20 @@ BookshelfWindow::BookshelfWindow() {
     auto* buttons = new QHBoxLayout;
     for (QWidget* control :
          std::initializer_list<QWidget*>{open_button, chapters_button, remove_button, format_box,
-                                         encoding_box, script_box, export_button, update_button}) {
+                                         encoding_box, script_box, export_button}) {
         buttons->addWidget(control);
     }
     buttons->addStretch();
+    // Following books is a row of its own, apart from what is done to one book.
+    auto* updates = new QHBoxLayout;
+    updates->addWidget(update_button);
+    updates->addWidget(update_all_button);
+    updates->addWidget(export_again_box);
+    updates->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(books);
     layout->addLayout(buttons);
+    layout->addLayout(updates);
     layout->addWidget(note);
 }
 

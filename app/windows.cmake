@@ -17,7 +17,6 @@ novel_add_layer(windows
     download_endings.cpp
     bookshelf_window.cpp
     bookshelf_controller.cpp
-    update_lines.cpp
     program_windows.cpp
     real_seams.cpp
     reading_view.cpp

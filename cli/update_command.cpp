@@ -5,6 +5,8 @@
 #include "cli/exit_status.h"
 #include "cli/library_commands.h"
 #include "library/book_export.h"
+#include "update/export_again.h"
+#include "update/update_lines.h"
 
 namespace novel::cli {
 namespace {
@@ -32,34 +34,6 @@ int status_of(const std::vector<BookUpdate>& updates) {
 }
 
 }  // namespace
-
-std::string update_line(const BookUpdate& update) {
-    std::string line = gbk(u"《") + update.name + gbk(u"》：");
-    switch (update.outcome) {
-        case UpdateOutcome::network_failed:
-            return line + gbk(u"无法检查更新：") + update.reason;
-        case UpdateOutcome::library_failed:
-            return line + gbk(u"无法读写书库：") + gbk_from_utf8(update.reason);
-        case UpdateOutcome::not_stored:
-            return line + gbk(u"书库中没有这本书的页面");
-        case UpdateOutcome::stopped:
-            return line + gbk(u"已停止");
-        case UpdateOutcome::checked:
-            break;
-    }
-    const auto& added = update.new_chapters;
-    if (added.empty()) {
-        line += gbk(u"没有新章节");
-    } else {
-        line += gbk(u"新增 ") + std::to_string(added.size()) + gbk(u" 章（") + added.front().title;
-        if (added.size() > 1) line += gbk(u" …… ") + added.back().title;
-        line += gbk(u"）");
-    }
-    if (update.updated_pages > 0) {
-        line += gbk(u"，更新 ") + std::to_string(update.updated_pages) + gbk(u" 章");
-    }
-    return line;
-}
 
 int update_command(const UpdateCommandOptions& options, std::stop_token stop) {
     if (options.library.off) {
@@ -90,19 +64,13 @@ int update_command(const UpdateCommandOptions& options, std::stop_token stop) {
     }
     std::fflush(stdout);
     if (!options.export_again || status == kInterrupted) return status;
-    for (const BookUpdate& update : updates) {
-        if (update.outcome == UpdateOutcome::stopped ||
-            (update.new_pages == 0 && update.updated_pages == 0)) {
-            continue;
-        }
-        const ExportLookup last = library.last_export(update.book_number);
-        if (!last.found) {
-            report_error(gbk(u"《") + update.name + gbk(u"》没有导出过，不导出"), options.encoding);
+    for (const ExportAgain& again : export_updated_books(library, updates, stop)) {
+        if (!again.record) {
+            report_error(export_again_line(again), options.encoding);
             continue;
         }
         const int exported =
-            report_export(export_book(library, update.book_number, *last.found, stop), update.name,
-                          last.found->path, options.encoding);
+            report_export(again.result, again.name, again.record->path, options.encoding);
         if (exported == kInterrupted) return kInterrupted;
         if (exported != kReachedEnd && status == kReachedEnd) status = kFileFailed;
     }

@@ -20,7 +20,4 @@ struct UpdateCommandOptions {
 
 [[nodiscard]] int update_command(const UpdateCommandOptions& options, std::stop_token stop);
 
-// The line told for one book (GBK).
-[[nodiscard]] std::string update_line(const BookUpdate& update);
-
 }  // namespace novel::cli

@@ -40,7 +40,12 @@ Bookshelf Library::bookshelf() const {
     const std::string sql = "SELECT " + std::string(kFactsColumns) + R"sql(,
     coalesce(counts.pages, 0), coalesce(counts.chapters, 0),
     newest.title, newest.address,
-    places.address, placed.title, places.read_at
+    places.address, placed.title, places.read_at,
+    (SELECT count(DISTINCT later.chapter_number) FROM pages AS later
+     WHERE later.book = books.number AND later.chapter_number > CASE
+         WHEN places.address IS NULL THEN -1
+         -- A place whose page is no longer stored: nothing is known to be unread.
+         ELSE coalesce(placed.chapter_number, 9223372036854775807) END)
 FROM books
 LEFT JOIN (
     -- Only columns of pages_by_book: the rows themselves are never read.
@@ -66,6 +71,7 @@ ORDER BY coalesce(places.read_at, books.last_seen) DESC, books.number)sql";
                          .chapters = sqlite::column_int(rows, 6),
                          .newest_title = sqlite::column_bytes(rows, 7),
                          .newest_address = sqlite::column_bytes(rows, 8)};
+        row.unread_chapters = sqlite::column_int(rows, 12);
         if (!sqlite::column_is_null(rows, 9)) {
             row.place = ReadingPlace{.book_number = row.book.book_number,
                                      .address = sqlite::column_bytes(rows, 9),

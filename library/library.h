@@ -116,6 +116,9 @@ struct BookshelfRow {
     std::string newest_title;   // of the page with the highest chapter key
     std::string newest_address;
     std::optional<ReadingPlace> place;
+    // Chapters stored beyond the one read last; every chapter of a book
+    // never read. Only numbered chapters count: the site numbers them in order.
+    std::int64_t unread_chapters = 0;
 };
 
 struct Bookshelf {

@@ -550,7 +550,7 @@ TEST_F(DownloadRangeTest, StoppingOnTheReadersCloseEndsTheRunAtOnce) {
     EXPECT_LT(requests().size(), 8u);
 }
 
-TEST_F(DownloadRangeTest, TheBookshelfChecksADownloadedBookForNewChapters) {
+TEST_F(DownloadRangeTest, TheBookshelfChecksADownloadedBookForNewChaptersAndExportsItAgain) {
     serve_book({.book = "123", .chapter_count = 4});
     set_range("123", "1", "2");
     download_range();
@@ -561,11 +561,29 @@ TEST_F(DownloadRangeTest, TheBookshelfChecksADownloadedBookForNewChapters) {
     ASSERT_NE(shelf, nullptr);
     ASSERT_EQ(shelf->books->topLevelItemCount(), 1);
     shelf->books->setCurrentItem(shelf->books->topLevelItem(0));
+    EXPECT_EQ(shelf->books->topLevelItem(0)->text(unread_column), QStringLiteral("2"));
+
+    // Exported once as GBK text: the export is remembered for later.
+    QTemporaryDir elsewhere;
+    recorded.save_path = elsewhere.filePath(QStringLiteral("夜行记.txt"));
+    const std::string exported = recorded.save_path.toStdString();
+    shelf->format_box->setCurrentIndex(1);
+    shelf->encoding_box->setCurrentIndex(0);
+    QTest::mouseClick(shelf->export_button, Qt::LeftButton);
+    ASSERT_TRUE(wait_until([&] { return !windows->bookshelf()->exporting(); }, 30000));
+    EXPECT_EQ(file_contents(exported), block(0) + block(1));
+
+    shelf->export_again_box->setChecked(true);
     QTest::mouseClick(shelf->update_button, Qt::LeftButton);
     ASSERT_TRUE(wait_until([&] { return !windows->bookshelf()->updating(); }, 30000));
-    const QString line = shelf->note->text();
-    EXPECT_TRUE(line.startsWith(utf8("《夜行记》：新增 2 章（"))) << line.toStdString();
-    EXPECT_TRUE(line.contains(utf8(" …… "))) << line.toStdString();
+    const QStringList lines = shelf->note->text().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2) << shelf->note->text().toStdString();
+    EXPECT_TRUE(lines[0].startsWith(utf8("《夜行记》：新增 2 章（"))) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains(utf8(" …… "))) << lines[0].toStdString();
+    EXPECT_EQ(lines[1], utf8("已重新导出《夜行记》4 页到 ") + recorded.save_path);
+    // The export now has the new chapters, byte for byte as a download of them.
+    EXPECT_EQ(file_contents(exported), block(0) + block(1) + block(2) + block(3));
+    EXPECT_EQ(shelf->books->topLevelItem(0)->text(unread_column), QStringLiteral("4"));
     // Each address at most once, and nothing past the missing chapter after the book's end.
     std::vector<std::string> asked = requests();
     std::ranges::sort(asked);
@@ -573,9 +591,8 @@ TEST_F(DownloadRangeTest, TheBookshelfChecksADownloadedBookForNewChapters) {
     EXPECT_NE(std::ranges::find(asked, "/123/4.html"), asked.end());
     EXPECT_LE(asked.size(), 5u);
 
-    // Checked again, nothing is new; no row selected checks every book.
-    shelf->books->setCurrentItem(nullptr);
-    QTest::mouseClick(shelf->update_button, Qt::LeftButton);
+    // Every book checked again: nothing is new, and nothing is written again.
+    QTest::mouseClick(shelf->update_all_button, Qt::LeftButton);
     ASSERT_TRUE(wait_until([&] { return !windows->bookshelf()->updating(); }, 30000));
     EXPECT_EQ(shelf->note->text(), utf8("《夜行记》：没有新章节"));
 }

@@ -138,13 +138,24 @@ TEST_F(LibraryTest, BookshelfListsEachBookNewestReadingFirst) {
     EXPECT_EQ(first.place->title, "title 1_2");
     EXPECT_EQ(first.place->read_at, 500);
     EXPECT_FALSE(shelf.rows[0].place);
-
+    // Unread: beyond the chapter read last, split chapters once; all of a book never read.
+    EXPECT_EQ(first.unread_chapters, 1);
+    EXPECT_EQ(shelf.rows[1].unread_chapters, 0);
+    EXPECT_EQ(shelf.rows[0].unread_chapters, 1);
     const PlaceLookup last = library_->last_reading_place();
     ASSERT_TRUE(last.found);
     EXPECT_EQ(last.found->book_number, "3");
     EXPECT_EQ(last.found->read_at, 800);
     EXPECT_EQ(library_->reading_place("1").found->address, page_address("1", "1_2"));
     EXPECT_FALSE(library_->reading_place("2").found);
+
+    // New chapters stored after the place: they are the unread ones.
+    ASSERT_TRUE(store(*library_, "3", "11", "", "", 60).status.ok());
+    ASSERT_TRUE(store(*library_, "3", "12", "12_2", "", 61).status.ok());
+    ASSERT_TRUE(store(*library_, "3", "12_2", "", "", 62).status.ok());
+    EXPECT_EQ(library_->bookshelf().rows.at(1).unread_chapters, 2);
+    ASSERT_TRUE(library_->set_reading_place("3", page_address("3", "12_2"), 1000).ok());
+    EXPECT_EQ(library_->bookshelf().rows.at(0).unread_chapters, 0);
 }
 
 TEST_F(LibraryTest, ChainFollowsNextLinksWithSplitChaptersGapsAndTwoHeads) {
