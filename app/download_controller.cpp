@@ -94,11 +94,8 @@ private:
 
 QString size_label(std::uint64_t bytes) { return QString::fromStdString(size_text(bytes)); }
 
-QString clock_text(qint64 milliseconds) {
-    const qint64 seconds = milliseconds / 1000;
-    return QStringLiteral("%1:%2")
-        .arg(seconds / 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+QString clock_label(qint64 milliseconds) {
+    return QString::fromStdString(clock_text(milliseconds / 1000));
 }
 
 std::string utf8_of_gbk(std::string_view gbk) { return utf16_to_utf8(gbk_to_utf16(gbk)); }
@@ -445,7 +442,7 @@ void DownloadController::show_progress(const DownloadProgress& progress) {
                        .arg(progress.pages)
                        .arg(size_label(progress.file_bytes))
                        .arg(rate, 0, 'f', 1)
-                       .arg(clock_text(elapsed_.elapsed()));
+                       .arg(clock_label(elapsed_.elapsed()));
     if (progress.waiting) {
         text += QStringLiteral("第%1次重试，%2秒后开始：%3")
                     .arg(progress.waiting->retry)
@@ -463,7 +460,7 @@ void DownloadController::show_progress(const DownloadProgress& progress) {
             const RangeReading reading = meter_->reading(now, *chapter);
             QString bar = QStringLiteral("%1%").arg(reading.percent);
             if (reading.seconds_left) {
-                bar += QStringLiteral(" · 剩余约 ") + clock_text(*reading.seconds_left * 1000);
+                bar += QStringLiteral(" · 剩余约 ") + clock_label(*reading.seconds_left * 1000);
             }
             window_->show_fraction(static_cast<int>(reading.done), static_cast<int>(reading.total),
                                    bar);

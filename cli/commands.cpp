@@ -81,7 +81,14 @@ int read_chapter(const ReadOptions& options, std::stop_token stop) {
 
 int download_chapters(const DownloadCommandOptions& options, std::stop_token stop) {
     PageKeeper keeper(options.library, options.print_encoding);
-    ProgressDisplay display(options.print_encoding, options.quiet);
+    // The span of the range asked for, or of the run a journal continues.
+    std::optional<ChapterSpan> span = plain_chapter_span(options.start, options.end);
+    if (options.continue_run) {
+        const std::optional<Journal> journal = read_journal(options.output);
+        span =
+            journal ? plain_chapter_span(journal->state.start, journal->state.end) : std::nullopt;
+    }
+    ProgressDisplay display(options.print_encoding, options.quiet, span);
     const DownloadHooks hooks{
         .progress = [&display](const DownloadProgress& progress) { display.show(progress); },
         .page_written =

@@ -66,11 +66,13 @@ void report_error(std::string_view gbk_message, Encoding encoding) {
     write_err(line + "\n");
 }
 
-ProgressDisplay::ProgressDisplay(Encoding encoding, bool quiet)
+ProgressDisplay::ProgressDisplay(Encoding encoding, bool quiet, std::optional<ChapterSpan> span)
     : encoding_(encoding),
       quiet_(quiet),
       terminal_(isatty(STDERR_FILENO) == 1),
-      started_ms_(now_ms()) {}
+      started_ms_(now_ms()) {
+    if (span) meter_.emplace(*span);
+}
 
 void ProgressDisplay::show(const DownloadProgress& progress) {
     if (quiet_) return;
@@ -106,7 +108,20 @@ void ProgressDisplay::show(const DownloadProgress& progress) {
     const std::string dot = gbk(u" · ");
     std::string line = gbk(u"已写入 ") + std::to_string(progress.pages) + gbk(u" 页") + dot +
                        size_text(progress.file_bytes) + dot + rate + gbk(u" 页/秒") + dot +
-                       std::to_string(static_cast<long long>(seconds)) + "s" + dot;
+                       gbk(u"用时 ") + clock_text(static_cast<std::int64_t>(seconds)) + dot;
+    if (meter_) {
+        if (const std::optional<std::uint64_t> chapter = chapter_number_of(progress.fetching)) {
+            const RangeReading reading =
+                meter_->reading(std::chrono::milliseconds(now_ms() - started_ms_), *chapter);
+            line += gbk(u"第 ") + std::to_string(reading.done) + "/" +
+                    std::to_string(reading.total) + gbk(u" 章 ") + std::to_string(reading.percent) +
+                    "%";
+            if (reading.seconds_left) {
+                line += gbk(u"，剩余约 ") + clock_text(*reading.seconds_left);
+            }
+            line += dot;
+        }
+    }
     if (progress.waiting) {
         line += gbk(u"第") + std::to_string(progress.waiting->retry) + gbk(u"次重试，") +
                 std::to_string(seconds_left(progress.waiting->left)) + gbk(u"秒后开始：") +

@@ -2,10 +2,12 @@
 // What the tool prints, in the encoding asked for, and its progress display.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "download/range_download.h"
+#include "download/range_progress.h"
 #include "platform/gbk.h"
 
 namespace novel::cli {
@@ -30,7 +32,8 @@ void report_error(std::string_view gbk_message, Encoding encoding);
 // terminal, one plain line per page otherwise, or nothing when quiet.
 class ProgressDisplay {
 public:
-    ProgressDisplay(Encoding encoding, bool quiet);
+    // With a span, the line also tells the chapter reached in it and the time left.
+    ProgressDisplay(Encoding encoding, bool quiet, std::optional<ChapterSpan> span = {});
     void show(const DownloadProgress& progress);
     // Ends the redrawn line so that what follows starts on a line of its own.
     void finish();
@@ -45,6 +48,7 @@ private:
     bool baseline_ = false;
     std::uint64_t pages_at_start_ = 0;
     std::int64_t started_ms_;
+    std::optional<RangeProgressMeter> meter_;
 };
 
 }  // namespace novel::cli

@@ -27,4 +27,11 @@ namespace novel {
     return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + (mega ? " MB" : " KB");
 }
 
+// A duration as a clock shows it: "07:05" (minutes past 99 as they come).
+[[nodiscard]] inline std::string clock_text(std::int64_t seconds) {
+    const auto two = [](std::int64_t n) { return (n < 10 ? "0" : "") + std::to_string(n); };
+    if (seconds < 0) seconds = 0;
+    return two(seconds / 60) + ":" + two(seconds % 60);
+}
+
 }  // namespace novel
