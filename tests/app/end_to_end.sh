@@ -2,7 +2,7 @@
 # The real program against the fixture site, as a user drives it: run inside
 # the site's namespace (the host name is 127.0.0.1) and under Xvfb.
 #
-#   in_site_namespace.sh xvfb-run -a end_to_end.sh PROGRAM SERVER WORK_DIR
+#   in_site_namespace.sh xvfb-run -n N end_to_end.sh PROGRAM SERVER WORK_DIR
 #
 # Dismisses the notice, types a chapter address into the link box, clicks
 # "获取", presses Down, and checks from the server's request log that the

@@ -3,7 +3,7 @@
 # program against the fixture site, inside the site's namespace and under
 # Xvfb.
 #
-#   in_site_namespace.sh xvfb-run -a resume_end_to_end.sh PROGRAM SERVER CLOSE_WINDOW WORK_DIR
+#   in_site_namespace.sh xvfb-run -n N resume_end_to_end.sh PROGRAM SERVER CLOSE_WINDOW WORK_DIR
 #
 # Reads chapter 1 with "获取", moves the window and closes it as its close
 # button would, starts the program again, dismisses the notice and presses
