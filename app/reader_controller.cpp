@@ -69,6 +69,7 @@ ReaderController::ReaderController(ReaderWindow* window, const ProgramSeams& sea
       library_(library) {
     ContentBox* box = window_->content_box;
     box->set_look(saved_look(*settings_, box->look()));
+    window_->setPalette(window_palette(box->look().theme, QApplication::palette()));
     box->set_show_site_additions(settings_->flag(SHOW_SITE_ADDITIONS, false));
     box->global_down_action->setChecked(settings_->flag(GLOBAL_DOWN_KEY, true));
 
@@ -157,6 +158,7 @@ void ReaderController::apply_look(const ReadingLook& look) {
     kept.pixel_size = clamp_text_size(look.pixel_size);
     kept.line_height = std::clamp(look.line_height, SMALLEST_LINE_HEIGHT, LARGEST_LINE_HEIGHT);
     window_->content_box->set_look(kept);
+    window_->setPalette(window_palette(kept.theme, QApplication::palette()));
     text_size_ = kept.pixel_size;
     settings_->save_text_size(kept.pixel_size);
     settings_->save_line_height(kept.line_height);

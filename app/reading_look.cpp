@@ -28,6 +28,36 @@ ThemeColours theme_colours(ReadingTheme theme) {
     return {QColor(Qt::black), QColor(Qt::white), QColor(0xB5, 0xD5, 0xFF)};
 }
 
+QPalette window_palette(ReadingTheme theme, const QPalette& desktop) {
+    if (theme == ReadingTheme::day) return desktop;
+    const ThemeColours colours = theme_colours(theme);
+    // A shade off the page, for the frame and its buttons.
+    const bool dark = theme == ReadingTheme::night;
+    const QColor frame = dark ? colours.base.lighter(125) : colours.base.darker(106);
+    const QColor button = dark ? colours.base.lighter(150) : colours.base.darker(112);
+    QPalette palette = desktop;
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Window, frame);
+        palette.setColor(group, QPalette::WindowText, colours.text);
+        palette.setColor(group, QPalette::Button, button);
+        palette.setColor(group, QPalette::ButtonText, colours.text);
+        palette.setColor(group, QPalette::Base, colours.base);
+        palette.setColor(group, QPalette::AlternateBase, frame);
+        palette.setColor(group, QPalette::Text, colours.text);
+        palette.setColor(group, QPalette::Highlight, colours.highlight);
+        palette.setColor(group, QPalette::HighlightedText, colours.text);
+        palette.setColor(group, QPalette::ToolTipBase, frame);
+        palette.setColor(group, QPalette::ToolTipText, colours.text);
+        QColor faint = colours.text;
+        faint.setAlpha(140);
+        palette.setColor(group, QPalette::PlaceholderText, faint);
+    }
+    palette.setColor(QPalette::Disabled, QPalette::Window, frame);
+    palette.setColor(QPalette::Disabled, QPalette::Button, button);
+    palette.setColor(QPalette::Disabled, QPalette::Base, colours.base);
+    return palette;
+}
+
 ReadingTheme theme_for_desktop(const QColor& window_colour) {
     return window_colour.lightness() < 128 ? ReadingTheme::night : ReadingTheme::day;
 }

@@ -3,6 +3,7 @@
 // decided without a screen.
 
 #include <QColor>
+#include <QPalette>
 #include <QString>
 #include <array>
 
@@ -22,6 +23,10 @@ struct ThemeColours {
 // 「日间」, 「护眼」, 「夜间」.
 [[nodiscard]] QString theme_name(ReadingTheme theme);
 [[nodiscard]] ThemeColours theme_colours(ReadingTheme theme);
+// The reader window around the text in the theme's colours, so that a
+// night theme is not framed in a bright window; the day theme keeps the
+// desktop's own palette.
+[[nodiscard]] QPalette window_palette(ReadingTheme theme, const QPalette& desktop);
 // The desktop's own preference, read from its window colour: a dark desktop
 // reads at night.
 [[nodiscard]] ReadingTheme theme_for_desktop(const QColor& window_colour);

@@ -110,12 +110,19 @@ TEST_F(Comfort, ThemesColourTheBoxAndTheChoiceOutlivesTheRun) {
     const ThemeColours night = theme_colours(ReadingTheme::night);
     EXPECT_EQ(box->palette().color(QPalette::Base), night.base);
     EXPECT_EQ(box->palette().color(QPalette::Text), night.text);
+    // The window around the text goes dark too, and its buttons with it.
+    EXPECT_LT(reader->palette().color(QPalette::Window).lightness(), 80);
+    EXPECT_LT(reader->palette().color(QPalette::Button).lightness(), 100);
+    EXPECT_EQ(reader->palette().color(QPalette::ButtonText), night.text);
     restart();
     EXPECT_EQ(box->palette().color(QPalette::Base), night.base);
     EXPECT_TRUE(theme_action(ReadingTheme::night)->isChecked());
     theme_action(ReadingTheme::sepia)->trigger();
     EXPECT_EQ(box->palette().color(QPalette::Base), theme_colours(ReadingTheme::sepia).base);
     EXPECT_FALSE(theme_action(ReadingTheme::night)->isChecked());
+    theme_action(ReadingTheme::day)->trigger();
+    EXPECT_EQ(reader->palette().color(QPalette::Window),
+              QApplication::palette().color(QPalette::Window));
 }
 
 TEST_F(Comfort, TheSettingsDialogAppliesItsLookAndItIsRemembered) {
