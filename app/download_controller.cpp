@@ -98,8 +98,6 @@ QString clock_label(qint64 milliseconds) {
     return QString::fromStdString(clock_text(milliseconds / 1000));
 }
 
-std::string utf8_of_gbk(std::string_view gbk) { return utf16_to_utf8(gbk_to_utf16(gbk)); }
-
 constexpr std::string_view kEncodingChoice = "download/encoding";
 constexpr std::string_view kEpubChoice = "download/epub";
 
@@ -140,7 +138,7 @@ void export_epub(Library* library, const std::string& book, const std::string& t
         return;
     }
     const BookLookup found = library->book(book);
-    const std::string name = found.found ? utf8_of_gbk(found.found->name) : book;
+    const std::string name = found.found ? utf8_from_gbk(found.found->name) : book;
     const std::string folder =
         QFileInfo(QString::fromStdString(text_path)).absolutePath().toStdString();
     const std::string path = folder + "/" + name + ".epub";
@@ -269,7 +267,7 @@ bool DownloadController::confirm_overwrite(const RangeRequest& request, std::str
             if (const std::optional<std::string> text =
                     stored_text(chapter_address(request.book, request.start))) {
                 const bool utf8 = window_->encoding_box->currentIndex() == 1;
-                if (file_begins_with(*path, utf8 ? utf8_of_gbk(*text) : *text)) return true;
+                if (file_begins_with(*path, utf8 ? utf8_from_gbk(*text) : *text)) return true;
             }
         }
         question = QStringLiteral("%1 已有另一次下载完成的内容，要覆盖它吗？").arg(shown_path);

@@ -10,7 +10,6 @@
 
 #include "download/progress_figures.h"
 #include "platform/gbk.h"
-#include "platform/utf8.h"
 
 namespace novel::cli {
 namespace {
@@ -43,7 +42,7 @@ Encoding locale_encoding() {
 
 std::string encoded(std::string_view gbk_text, Encoding encoding) {
     if (encoding == Encoding::gbk) return std::string(gbk_text);
-    return utf16_to_utf8(gbk_to_utf16(gbk_text));
+    return utf8_from_gbk(gbk_text);
 }
 
 std::string printable(std::string_view gbk_text, Encoding encoding) {

@@ -16,7 +16,6 @@
 #include "platform/content_hash.h"
 #include "platform/files.h"
 #include "platform/gbk.h"
-#include "platform/utf8.h"
 #include "text/text_cutting.h"
 
 namespace novel {
@@ -214,7 +213,7 @@ std::optional<RangeResult> Run::write_page(const std::string& link, const Chapte
         run_.fresh = false;
     }
     piece_.assign(kLineEnd).append(chapter.text);
-    if (run_.utf8) piece_ = utf16_to_utf8(gbk_to_utf16(piece_));
+    if (run_.utf8) piece_ = utf8_from_gbk(piece_);
     if (FileResult appended = append_file(path, piece_); !appended.ok) {
         return broken_off(file_failed(FileStep::append, std::move(appended.reason)));
     }

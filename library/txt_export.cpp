@@ -84,7 +84,7 @@ std::string encoded(std::string gbk, TextEncoding encoding) {
         case TextEncoding::gbk:
             return gbk;
         case TextEncoding::utf8:
-            return utf16_to_utf8(gbk_to_utf16(gbk));
+            return utf8_from_gbk(gbk);
         case TextEncoding::gb18030:
             return utf16_to_gb18030(gbk_to_utf16(gbk));
     }
@@ -137,8 +137,7 @@ TxtExportResult export_txt(const Library& library, std::string_view book_number,
         if (page == nullptr) return true;
         piece.assign(kLineEnd).append(page->text);
         if (converter) {
-            std::optional<std::string> traditional =
-                converter->convert(utf16_to_utf8(gbk_to_utf16(piece)));
+            std::optional<std::string> traditional = converter->convert(utf8_from_gbk(piece));
             if (!traditional) {
                 converted = false;
                 return false;

@@ -83,8 +83,6 @@ std::string_view trim_indent(std::string_view line) {
 
 }  // namespace
 
-std::string utf8_from_gbk(std::string_view gbk) { return utf16_to_utf8(gbk_to_utf16(gbk)); }
-
 std::string xml_characters_only(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());

@@ -6,10 +6,9 @@
 #include <string_view>
 #include <vector>
 
-namespace novel {
+#include "platform/gbk.h"  // utf8_from_gbk, which every caller of these needs first
 
-// The GBK text as UTF-8; bytes that start no character become U+FFFD.
-[[nodiscard]] std::string utf8_from_gbk(std::string_view gbk);
+namespace novel {
 
 // Drops what an XML 1.0 document may not hold: control characters other
 // than tab, LF and CR (NUL among them), surrogate code points, U+FFFE and

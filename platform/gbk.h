@@ -21,6 +21,8 @@ namespace novel {
 // UTF-8 (file names, the system's messages) to GBK; a byte that does not
 // start a well-formed sequence becomes "?", as does what GBK cannot hold.
 [[nodiscard]] std::string gbk_from_utf8(std::string_view utf8);
+// GBK to UTF-8; each byte that starts no character becomes U+FFFD.
+[[nodiscard]] std::string utf8_from_gbk(std::string_view gbk);
 
 // GB18030 holds every character; only a lone surrogate becomes "?". Empty
 // when the system has no GB18030 converter.

@@ -92,4 +92,6 @@ std::string utf16_to_utf8(std::u16string_view utf16) {
 
 std::string gbk_from_utf8(std::string_view utf8) { return utf16_to_gbk(utf8_to_utf16(utf8)); }
 
+std::string utf8_from_gbk(std::string_view gbk) { return utf16_to_utf8(gbk_to_utf16(gbk)); }
+
 }  // namespace novel
