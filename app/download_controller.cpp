@@ -213,16 +213,20 @@ DownloadOptions DownloadController::options_for(const std::string& path) const {
     return {.output_path = path, .utf8 = window_->encoding_box->currentIndex() == 1};
 }
 
+QString DownloadController::proposed_path(const std::string& book, const QString& folder) const {
+    const std::string name = book_name ? book_name(book) : book;
+    return folder + QStringLiteral("/") + qstring_from_gbk(name.empty() ? book : name) +
+           QStringLiteral(".txt");
+}
+
 void DownloadController::choose_save_path() {
     const std::string book = gbk_from_qstring(window_->book_number_box->text());
     QString proposed = settings_->download_path_of_book(book);
     if (proposed.isEmpty()) {
-        const std::string name = book_name ? book_name(book) : book;
-        const QString folder = output_path_.empty()
-                                   ? QDir::homePath()
-                                   : QFileInfo(QString::fromStdString(output_path_)).absolutePath();
-        proposed = folder + QStringLiteral("/") + qstring_from_gbk(name.empty() ? book : name) +
-                   QStringLiteral(".txt");
+        proposed = proposed_path(
+            book, output_path_.empty()
+                      ? QDir::homePath()
+                      : QFileInfo(QString::fromStdString(output_path_)).absolutePath());
     }
     const QString chosen = seams_.choose_save_path(proposed);
     if (chosen.isEmpty()) return;
@@ -276,11 +280,8 @@ bool DownloadController::confirm_overwrite(const RangeRequest& request, std::str
         question, {QStringLiteral("覆盖"), QStringLiteral("另存为…"), QStringLiteral("取消")});
     if (choice == 0) return true;
     if (choice != 1) return false;
-    const std::string name = book_name ? book_name(request.book) : request.book;
-    const QString folder = QFileInfo(QString::fromStdString(*path)).absolutePath();
     const QString chosen = seams_.choose_save_path(
-        folder + QStringLiteral("/") + qstring_from_gbk(name.empty() ? request.book : name) +
-        QStringLiteral(".txt"));
+        proposed_path(request.book, QFileInfo(QString::fromStdString(*path)).absolutePath()));
     if (chosen.isEmpty()) return false;
     settings_->save_download_path_of_book(request.book, chosen);
     *path = chosen.toStdString();

@@ -78,6 +78,8 @@ private:
     void show_result(const RunOutcome& outcome);
     // Asked when the window is closed during a run; false keeps it open.
     bool may_close();
+    // FOLDER/书名.txt, the book's number when its name is not known.
+    [[nodiscard]] QString proposed_path(const std::string& book, const QString& folder) const;
     // The questions before a fresh run; false when the user declines.
     bool confirm_range(const RangeRequest& request);
     bool confirm_overwrite(const RangeRequest& request, std::string* path);
